@@ -1,0 +1,16 @@
+#pragma once
+// Plays the module's WAVE resources by name, asynchronously.
+namespace volantis {
+
+class SoundPlayer {
+ public:
+  virtual ~SoundPlayer() = default;
+  // name: a WAVE resource of the module, e.g. "WAVE_GATE_CROSSED_DING".
+  virtual void Play(const char* name) = 0;
+};
+
+// Windows half: PlaySoundA from the module "Volantis.dll" (SND_RESOURCE | SND_ASYNC).
+// Native half: silent.
+SoundPlayer& ModuleSoundPlayer();
+
+}  // namespace volantis

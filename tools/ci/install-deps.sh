@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on a Debian 12 machine.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config python3 \
+  googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev \
+  clang libclang-rt-14-dev \
+  g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 \
+  wine wine32:i386 xvfb xauth x11-apps imagemagick \
+  iproute2 procps curl ca-certificates >/dev/null
+echo "dependencies installed"
