@@ -39,14 +39,15 @@ bool ParseGate(const std::string& values_text, Gate& gate) {
 
 }  // namespace
 
-RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& definition, LogSink& log) {
+RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& definition, LogSink& log,
+                                      uint32_t lock_timeout_ms) {
   std::string info = text;
   if (StartsWith(info, kInfoPrefix, sizeof(kInfoPrefix) - 1)) info.erase(0, sizeof(kInfoPrefix) - 1);
 
   std::vector<std::string> entries;
   if (SplitString(";", info, entries, false, -1) == 0) return RaceStartInfoResult::kNoEntries;
 
-  GatesLockGuard guard(definition);
+  GatesLockGuard guard(definition, lock_timeout_ms);
   if (!guard.acquired()) {
     // The monitor may be reading the gates: leave the definition as it is.
     log.Log(kLogNormal, "ERROR: Timed out waiting for gates lock in SendResults.\n");

@@ -17,7 +17,9 @@ enum class RaceStartInfoResult {
 
 // Replaces the gates (and laps / max_speed when present) under gates_lock.
 // Detail lines ("Laps: %d", "Max knots: %d", "Gate %d: ...") and the lock
-// time-out line go to log.
-RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& definition, LogSink& log);
+// time-out line go to log. A gate line with more or fewer than six values is
+// skipped. lock_timeout_ms is shortened only by tests.
+RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& definition, LogSink& log,
+                                      uint32_t lock_timeout_ms = kGatesLockTimeoutMs);
 
 }  // namespace volantis

@@ -1,0 +1,125 @@
+#include "server/race_start_info.h"
+
+#include <gtest/gtest.h>
+
+#include "recording_log.h"
+
+namespace volantis {
+namespace {
+
+using testing::RecordingLog;
+
+class RaceStartInfoTest : public ::testing::Test {
+ protected:
+  RaceStartInfoResult Load(const std::string& text, uint32_t timeout_ms = kGatesLockTimeoutMs) {
+    return LoadRaceStartInfo(text, definition_, log_, timeout_ms);
+  }
+  void AddOldGate() {
+    auto gate = std::make_unique<Gate>();
+    gate->min_alt = 12345;
+    definition_.gates.push_back(std::move(gate));
+  }
+  RaceDefinition definition_;
+  RecordingLog log_;
+};
+
+TEST_F(RaceStartInfoTest, LoadsLapsSpeedAndGatesInOrder) {
+  AddOldGate();
+  ASSERT_EQ(Load("Race start info: laps=3;max_knots=360;gate=47.5,-122.25,47.6,-122.3,0,1500;"
+                 "gate=1.5,2.5,3.5,4.5,100,200"),
+            RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 3);
+  EXPECT_DOUBLE_EQ(definition_.max_speed.load(), 0.1);
+  ASSERT_EQ(definition_.gates.size(), 2u);  // the old gate is gone
+  const Gate& first = *definition_.gates[0];
+  EXPECT_DOUBLE_EQ(first.left_lat, 47.5);
+  EXPECT_DOUBLE_EQ(first.left_lon, -122.25);
+  EXPECT_DOUBLE_EQ(first.right_lat, 47.6);
+  EXPECT_DOUBLE_EQ(first.right_lon, -122.3);
+  EXPECT_EQ(first.min_alt, 0);
+  EXPECT_EQ(first.max_alt, 1500);
+  EXPECT_EQ(definition_.gates[1]->max_alt, 200);
+  EXPECT_TRUE(log_.lines.empty()) << log_.All();  // detail lines only
+}
+
+TEST_F(RaceStartInfoTest, GateLinesNeedExactlySixValues) {
+  struct Case {
+    const char* name;
+    const char* entry;
+    bool loaded;
+  };
+  const Case cases[] = {
+      {"six", "gate=1,2,3,4,500,900", true},
+      {"six with a trailing comma", "gate=1,2,3,4,500,900,", true},
+      {"six with empty fields between", "gate=1,,2,3,4,500,900", true},
+      {"five", "gate=1,2,3,4,500", false},
+      {"seven would glue a ceiling of 9001", "gate=1,2,3,4,500,900,1", false},
+      {"eight", "gate=1,2,3,4,5,6,7,8", false},
+      {"key only", "gate=", false},
+      {"commas only", "gate=,,,,,,", false},
+  };
+  for (const auto& c : cases) {
+    definition_.gates.clear();
+    ASSERT_EQ(Load(std::string("laps=1;") + c.entry), RaceStartInfoResult::kLoaded) << c.name;
+    ASSERT_EQ(definition_.gates.size(), c.loaded ? 1u : 0u) << c.name;
+    if (c.loaded) {
+      EXPECT_EQ(definition_.gates[0]->max_alt, 900) << c.name;
+    }
+  }
+}
+
+TEST_F(RaceStartInfoTest, ValuesReadLikeAtoiAndAtof) {
+  definition_.laps = 7;
+  ASSERT_EQ(Load("laps=;max_knots=abc;gate=1.5x,junk,-0.5,2e1,12.9,-30ft"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 7);  // "laps=" alone is ignored
+  EXPECT_EQ(definition_.max_speed.load(), 0.0);
+  ASSERT_EQ(definition_.gates.size(), 1u);
+  const Gate& gate = *definition_.gates[0];
+  EXPECT_DOUBLE_EQ(gate.left_lat, 1.5);
+  EXPECT_DOUBLE_EQ(gate.left_lon, 0.0);
+  EXPECT_DOUBLE_EQ(gate.right_lat, -0.5);
+  EXPECT_DOUBLE_EQ(gate.right_lon, 20.0);
+  EXPECT_EQ(gate.min_alt, 12);
+  EXPECT_EQ(gate.max_alt, -30);
+
+  ASSERT_EQ(Load("laps=x"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 0);
+}
+
+TEST_F(RaceStartInfoTest, UnknownEntriesAndMissingValuesKeepEarlierOnes) {
+  definition_.laps = 4;
+  definition_.max_speed = 0.05;
+  ASSERT_EQ(Load("weather=fine;LAPS=9; laps=8;gate=1,2,3,4,5,6"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 4);
+  EXPECT_DOUBLE_EQ(definition_.max_speed.load(), 0.05);
+  EXPECT_EQ(definition_.gates.size(), 1u);
+}
+
+TEST_F(RaceStartInfoTest, NothingToLoadChangesNothing) {
+  AddOldGate();
+  for (const char* text : {"", ";;;", "Race start info: ", "Race start info: ;"}) {
+    EXPECT_EQ(Load(text), RaceStartInfoResult::kNoEntries) << text;
+    EXPECT_EQ(definition_.gates.size(), 1u) << text;
+  }
+}
+
+TEST_F(RaceStartInfoTest, LockTimeOutLeavesTheDefinitionAlone) {
+  AddOldGate();
+  definition_.laps = 2;
+  ASSERT_EQ(definition_.gates_lock.Wait(0), WaitResult::kSignaled);  // the monitor holds the gates
+  EXPECT_EQ(Load("laps=5;gate=1,2,3,4,5,6", 20), RaceStartInfoResult::kLockTimeout);
+  EXPECT_EQ(log_.All(), "ERROR: Timed out waiting for gates lock in SendResults.\n");
+  EXPECT_EQ(definition_.laps.load(), 2);
+  ASSERT_EQ(definition_.gates.size(), 1u);
+  EXPECT_EQ(definition_.gates[0]->min_alt, 12345);
+  definition_.gates_lock.Set();
+}
+
+TEST_F(RaceStartInfoTest, ReleasesTheLockAfterLoading) {
+  ASSERT_EQ(Load("laps=1;gate=1,2,3,4,5,6"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.gates_lock.Wait(0), WaitResult::kSignaled);
+  definition_.gates_lock.Set();
+}
+
+}  // namespace
+}  // namespace volantis
