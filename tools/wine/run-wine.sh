@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine, on its own virtual display, in a private
+# Wine prefix, and passes its exit code on. ctest uses it as the emulator for
+# every Windows test executable; the stand-in simulator's test scripts use it too.
+#
+#   run-wine.sh [options] [--] PROGRAM.exe [ARGS...]
+#
+# Options (each also settable through the environment variable in brackets):
+#   --workdir DIR        run the program in DIR (a Linux path)        [VOLANTIS_WINE_WORKDIR]
+#   --workdir-c REL      run it in C:\REL inside the job's prefix     [VOLANTIS_WINE_WORKDIR_C]
+#   --copy SRC DEST      copy SRC (file or folder) to DEST; a relative DEST is taken
+#                        inside the prefix's C: drive. Repeatable.    [VOLANTIS_WINE_COPY="SRC=DEST;..."]
+#   --netns NAME         run wineserver and the program inside network namespace NAME
+#                        (ip netns exec NAME ...)                    [VOLANTIS_WINE_NETNS]
+#   --screenshot-dir DIR where the program's "SCREENSHOT name" lines put name.png
+#                        (default: the working folder)              [VOLANTIS_WINE_SCREENSHOT_DIR]
+#   --prefix DIR         use (and keep) this prefix instead of a throw-away copy;
+#                        it is made from the template when missing   [VOLANTIS_WINE_PREFIX]
+#   --timeout SECONDS    end the program after this long (exit 124)  [VOLANTIS_WINE_TIMEOUT]
+#
+# The screenshot hook: whenever the program prints a line "SCREENSHOT name", the
+# whole virtual screen is saved as name.png and then the empty file
+# name.shot-done appears in the working folder, so the program can wait for it.
+#
+# One booted template prefix is kept under $VOLANTIS_WINE_CACHE (default
+# /tmp/volantis-wine-<uid>) and copied for every job; a lock makes parallel jobs safe.
+set -uo pipefail
+
+self="$(readlink -f "$0")"
+
+# ---------------------------------------------------------------- inner mode
+# Runs on the virtual display: starts the program and watches its output.
+if [ "${1:-}" = "__inner" ]; then
+  shift
+  shot_dir="$1"; shift
+  shot_ack="$1"; shift
+  "$@" | while IFS= read -r line || [ -n "$line" ]; do
+    printf '%s\n' "$line"
+    line="${line%$'\r'}"
+    case "$line" in
+      "SCREENSHOT "*)
+        name="${line#SCREENSHOT }"
+        name="${name//[^A-Za-z0-9_.-]/_}"
+        mkdir -p "$shot_dir"
+        if xwd -root -silent | convert xwd:- "png:$shot_dir/.$name.png.tmp" 2>/dev/null; then
+          mv -f "$shot_dir/.$name.png.tmp" "$shot_dir/$name.png"
+        else
+          echo "run-wine: screenshot $name failed" >&2
+        fi
+        : >"$shot_ack/$name.shot-done"
+        ;;
+    esac
+  done
+  rc="${PIPESTATUS[0]}"
+  # Shut the prefix down while the display still exists, so Wine's desktop
+  # process does not complain about a vanished X server.
+  wineserver -k >/dev/null 2>&1
+  exit "$rc"
+fi
+
+# ---------------------------------------------------------------- options
+workdir="${VOLANTIS_WINE_WORKDIR:-}"
+workdir_c="${VOLANTIS_WINE_WORKDIR_C:-}"
+netns="${VOLANTIS_WINE_NETNS:-}"
+shot_dir="${VOLANTIS_WINE_SCREENSHOT_DIR:-}"
+keep_prefix="${VOLANTIS_WINE_PREFIX:-}"
+run_timeout="${VOLANTIS_WINE_TIMEOUT:-}"
+copies=()
+if [ -n "${VOLANTIS_WINE_COPY:-}" ]; then
+  IFS=';' read -r -a pairs <<<"$VOLANTIS_WINE_COPY"
+  for pair in "${pairs[@]}"; do
+    [ -n "$pair" ] && copies+=("${pair%%=*}" "${pair#*=}")
+  done
+fi
+
+usage() { sed -n '2,26p' "$self" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --workdir) workdir="$2"; shift 2 ;;
+    --workdir-c) workdir_c="$2"; shift 2 ;;
+    --copy) copies+=("$2" "$3"); shift 3 ;;
+    --netns) netns="$2"; shift 2 ;;
+    --screenshot-dir) shot_dir="$2"; shift 2 ;;
+    --prefix) keep_prefix="$2"; shift 2 ;;
+    --timeout) run_timeout="$2"; shift 2 ;;
+    -h|--help) usage ;;
+    --) shift; break ;;
+    -*) echo "run-wine: unknown option $1" >&2; usage ;;
+    *) break ;;
+  esac
+done
+[ $# -ge 1 ] || usage
+
+program="$1"; shift
+# A Linux path to an existing file is made absolute, since the working folder changes.
+if [ -e "$program" ]; then program="$(readlink -f "$program")"; fi
+
+unset http_proxy https_proxy ftp_proxy all_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY ALL_PROXY NO_PROXY
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+cache="${VOLANTIS_WINE_CACHE:-/tmp/volantis-wine-$(id -u)}"
+mkdir -p "$cache"
+
+# ---------------------------------------------------------------- display
+# Each job takes a display number that no other job holds (an flock on a file of
+# ours) and that no X server is using.
+pick_display() {
+  local n=$(( 100 + ($$ % 800) )) tries=0
+  while [ $tries -lt 1000 ]; do
+    local lock="$cache/display-$n.lock"
+    exec {display_fd}>"$lock"
+    if flock -n "$display_fd"; then
+      if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        display_number=$n
+        return 0
+      fi
+      flock -u "$display_fd"
+    fi
+    exec {display_fd}>&-
+    n=$(( n + 1 )); [ $n -ge 1000 ] && n=100
+    tries=$(( tries + 1 ))
+  done
+  echo "run-wine: no free display number" >&2
+  exit 1
+}
+
+# ---------------------------------------------------------------- template prefix
+write_settings() {
+  cat >"$1" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Drivers]
+"Audio"=""
+REG
+}
+
+ensure_template() {
+  local template="$cache/template"
+  local stamp="$template/.volantis-ready"
+  local version
+  version="$(wine --version 2>/dev/null)"
+  exec {template_fd}>"$cache/template.lock"
+  flock "$template_fd"
+  if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$version" ]; then
+    rm -rf "$template"
+    mkdir -p "$template"
+    local reg="$cache/settings.reg"
+    write_settings "$reg"
+    if ! WINEPREFIX="$template" xvfb-run -a -s "-screen 0 1024x768x24" \
+        bash -c 'wineboot -i >/dev/null 2>&1; wine regedit "$1" >/dev/null 2>&1; wineserver -w' _ "$reg"; then
+      echo "run-wine: booting the template prefix failed" >&2
+      rm -rf "$template"
+      exit 1
+    fi
+    if ! grep -q '"ShowCrashDialog"=dword:00000000' "$template/user.reg"; then
+      echo "run-wine: the template prefix did not take the settings" >&2
+      rm -rf "$template"
+      exit 1
+    fi
+    printf '%s' "$version" >"$stamp"
+  fi
+  flock -u "$template_fd"
+  exec {template_fd}>&-
+  template_dir="$template"
+}
+
+ensure_template
+
+if [ -n "$keep_prefix" ]; then
+  prefix="$(readlink -m "$keep_prefix")"
+  if [ ! -f "$prefix/system.reg" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    cp -a "$template_dir" "$prefix"
+  fi
+  throwaway=""
+else
+  prefix="$(mktemp -d "$cache/job-XXXXXX")"
+  rmdir "$prefix"
+  cp -a "$template_dir" "$prefix"
+  throwaway="$prefix"
+fi
+export WINEPREFIX="$prefix"
+
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+  WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1
+  if [ -n "$throwaway" ]; then rm -rf "$throwaway"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+# ---------------------------------------------------------------- files and folder
+i=0
+while [ $i -lt ${#copies[@]} ]; do
+  src="${copies[$i]}"; dest="${copies[$((i + 1))]}"
+  case "$dest" in
+    /*) ;;
+    *) dest="$prefix/drive_c/$dest" ;;
+  esac
+  if [ -d "$src" ]; then
+    mkdir -p "$dest"
+    cp -a "$src/." "$dest/"
+  else
+    mkdir -p "$(dirname "$dest")"
+    cp -a "$src" "$dest"
+  fi
+  i=$((i + 2))
+done
+
+if [ -n "$workdir_c" ]; then
+  workdir="$prefix/drive_c/$workdir_c"
+  mkdir -p "$workdir"
+fi
+if [ -n "$workdir" ]; then
+  cd "$workdir" || { echo "run-wine: no folder $workdir" >&2; exit 1; }
+fi
+ack_dir="$(pwd)"
+[ -n "$shot_dir" ] || shot_dir="$ack_dir"
+
+# ---------------------------------------------------------------- run
+pick_display
+cmd=(xvfb-run -n "$display_number" -s "-screen 0 1024x768x24 -nolisten tcp"
+     "$self" __inner "$shot_dir" "$ack_dir")
+if [ -n "$run_timeout" ]; then
+  cmd+=(timeout -k 5 "$run_timeout")
+fi
+cmd+=(wine "$program" "$@")
+if [ -n "$netns" ]; then
+  cmd=(ip netns exec "$netns" "${cmd[@]}")
+fi
+"${cmd[@]}"
+rc=$?
+exit $rc
