@@ -1,0 +1,18 @@
+#pragma once
+// What the judge and the monitor need from the program and the platform, passed
+// in so tests and the replay tool can supply their own.
+#include "platform/clock.h"
+#include "platform/host_poster.h"
+#include "platform/sound_player.h"
+#include "ui/app_settings.h"
+
+namespace volantis {
+
+struct RaceServices {
+  AppSettings& settings;  // sound switches and the race definition
+  Clock& clock;           // the high-resolution counter and the tick count
+  SoundPlayer& sounds;
+  HostPoster& poster;     // the host's main window: target of the race-finished command
+};
+
+}  // namespace volantis

@@ -1,0 +1,67 @@
+#pragma once
+// The race as the monitor measures it: progress through the gates, the lap
+// lists, the timing marks, the previous sample and the four fairness flags. One
+// instance lives from the hook on the host window to unload; it owns the Log
+// window model every race line goes to.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/sync.h"
+#include "race/race_results.h"
+#include "ui/log_window.h"
+
+namespace volantis {
+
+struct RaceState {
+  // log_window: the Log window model; a test or a tool may pass one that also
+  // records what is logged. A null pointer is replaced by a plain LogWindow.
+  explicit RaceState(std::unique_ptr<LogWindow> log_window = nullptr);
+  ~RaceState();
+  RaceState(const RaceState&) = delete;
+  RaceState& operator=(const RaceState&) = delete;
+
+  // The reset of every race start. It leaves speed_ref_lat, speed_ref_lon,
+  // lap_start_count, race_start_count, command_tick and sampling_paused alone.
+  void Reset();
+
+  // A copy of what a finished race reports, for the results submission: a new
+  // race started meanwhile cannot change what a running submission sends.
+  RaceResults Results() const;
+
+  // The Log window operations the menu reaches through the race state.
+  void OpenLog() { log->Open(); }
+  void ClearLog() { log->Clear(); }
+  void BlankPosition() { log->BlankPosition(); }
+
+  std::unique_ptr<LogWindow> log;
+  int32_t last_gate = -1;  // -1: none since the race was started
+  int32_t lap_skip_count = 0;
+  int32_t total_skip_count = 0;
+  int32_t laps_done = 0;
+  std::vector<double> lap_times;
+  std::vector<int32_t> lap_skips;  // parallel to lap_times
+  double finish_secs = 0;          // on the server's clock
+  double race_time = 0;
+  double prev_lat = 0;
+  double prev_lon = 0;
+  double prev_alt = 0;
+  double speed_ref_lat = 0;
+  double speed_ref_lon = 0;
+  Event stop_event{true, true};  // manual-reset; set to make the monitor end
+  Event done_event{true, true};  // manual-reset; signalled whenever no monitor runs
+  bool first_sample = true;
+  std::atomic<uint32_t> command_tick{0};      // written by the user-interface thread
+  std::atomic<bool> sampling_paused{false};  // written by the user-interface thread
+  int64_t lap_start_count = 0;
+  int64_t race_start_count = 0;
+  bool race_running = false;
+  bool cheated_sim_rate = false;
+  bool cheated_crash_detect = false;
+  bool slewed = false;
+  bool moved_too_fast = false;
+  double speed_ref_time = 0;  // 0: no speed reference yet
+};
+
+}  // namespace volantis
