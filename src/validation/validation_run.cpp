@@ -1,0 +1,93 @@
+// Starting a run, the run thread and the order of its checks.
+#include "host/host_values.h"
+#include "validation/validator.h"
+
+namespace volantis {
+
+Validator::Validator(AppSettings& settings, ValidateWindow& log, ValidationServer& server, HostMemory& host,
+                     SoundPlayer& sounds, ProcessList& processes, FileSystem& files, ProfileReader& profiles)
+    : settings_(settings),
+      log_(log),
+      server_(server),
+      host_(host),
+      sounds_(sounds),
+      processes_(processes),
+      files_(files),
+      profiles_(profiles) {}
+
+std::string Validator::sim_folder() const {
+  ScopedCriticalSection hold(folder_lock_);
+  return sim_folder_;
+}
+
+void Validator::set_sim_folder(const std::string& folder) {
+  ScopedCriticalSection hold(folder_lock_);
+  sim_folder_ = folder;
+}
+
+void Validator::PlaySound(const char* name) {
+  if (settings_.sound_validate) sounds_.Play(name);
+}
+
+void Validator::StartValidation() {
+  ScopedCriticalSection hold(validate_lock_);
+  if (validate_busy_) return;
+  validate_busy_ = true;
+  if (!StartDetachedThread([this] { ValidationThread(); })) {
+    validate_busy_ = false;
+    log_.Log(kLogNormal, "Error creating validate thread.\n");
+  }
+}
+
+void Validator::ValidationThread() {
+  try {
+    PlaySound("WAVE_VALIDATE_START");
+    if (server_.TimeSync()) RunValidation();
+  } catch (...) {
+    // Nothing may leave the run thread; a failed run still frees the next one.
+  }
+  validate_busy_ = false;
+}
+
+void Validator::RunValidation() {
+  log_.Log(kLogNormal, "Validating...\n");
+  // Files are read afresh by every run and kept only for its length.
+  profiles_.ForgetFiles();
+  struct ForgetOnExit {
+    ProfileReader& profiles;
+    ~ForgetOnExit() { profiles.ForgetFiles(); }
+  } forget{profiles_};
+
+  int8_t crash_detection = host_.ReadInt8(kOffsetCrashDetection);
+  if (crash_detection != 1) {
+    server_.SendResults(false, "Crash detection is not enabled. Value: %d", crash_detection);
+    return;
+  }
+  int8_t collisions = host_.ReadInt8(kOffsetCollisions);
+  if (collisions != 0) {
+    server_.SendResults(false, "Aircraft collisions are not disabled. Value: %d", collisions);
+    return;
+  }
+
+  std::string folder = FindSimExePath();
+  if (folder.empty()) {
+    set_sim_folder(folder);
+    server_.SendResults(false, "Error finding FS2004 path.");
+    PlaySound("WAVE_VALIDATE_SEND_ERROR");
+    return;
+  }
+  std::size_t backslash = folder.rfind('\\');
+  if (backslash != std::string::npos) folder.resize(backslash);
+  set_sim_folder(folder);
+  log_.Log(kLogDetail, "Path: %s\n", folder.c_str());
+
+  const ReferenceAircraft* aircraft = FindReferenceAircraft(settings_.race_definition.aircraft_type.load());
+  if (aircraft == nullptr) {
+    server_.SendResults(false, "Aircraft type not supported by this version of Volantis.dll. Using version %s",
+                        settings_.version.c_str());
+    return;
+  }
+  if (ValidateAircraft(*aircraft)) server_.SendResultsText(true, std::string());
+}
+
+}  // namespace volantis
