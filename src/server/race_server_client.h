@@ -1,0 +1,72 @@
+#pragma once
+// The validation side of the race server: the UDP time synchronisation that
+// opens every validation run and the validation report that ends it, with the
+// race start that a report's answer may carry. Runs on the validation thread.
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/host_poster.h"
+#include "platform/http_transport.h"
+#include "platform/sound_player.h"
+#include "platform/udp_channel.h"
+#include "server/validation_server.h"
+#include "ui/app_settings.h"
+#include "ui/log_sink.h"
+
+namespace volantis {
+
+// Where a pilot gets the current module; ends the "no longer accepted" texts.
+inline constexpr const char* kDownloadAddress = "https://volantis.example.org/";
+inline constexpr const char* kValidationAgent = "TarvexCheck";
+inline constexpr const char* kGetCodePath = "/validate?op=get_code&type=1";
+
+// The platform services the exchanges use; all must outlive the client.
+struct ServerServices {
+  HttpTransport& http;
+  UdpChannel& udp;
+  Clock& clock;
+  SoundPlayer& sound;
+  HostPoster& poster;
+};
+
+class RaceServerClient : public ValidationServer {
+ public:
+  // settings: server address and port, player name, version, sound switch, and
+  // the race definition that time sync and race start info write.
+  // validate_log: the Validate window's log.
+  RaceServerClient(AppSettings& settings, LogSink& validate_log, const ServerServices& services);
+  ~RaceServerClient() override;  // stops the socket library if this client started it
+  RaceServerClient(const RaceServerClient&) = delete;
+  RaceServerClient& operator=(const RaceServerClient&) = delete;
+
+  bool TimeSync() override;
+  void SendResultsText(bool success, const std::string& message) override;
+
+  int32_t time_sync_id() const { return time_sync_id_; }
+  bool sockets_started() const { return sockets_started_; }
+
+  // Tests only: the answer wait (10 s) and the gates lock wait (10 s).
+  void SetWaitsForTesting(uint32_t answer_wait_ms, uint32_t gates_lock_wait_ms) {
+    answer_wait_ms_ = answer_wait_ms;
+    gates_lock_wait_ms_ = gates_lock_wait_ms;
+  }
+
+ private:
+  enum class ReportOutcome { kDone, kRepeat };
+  ReportOutcome ReportOnce(bool success, const std::string& message, bool repeated);
+  void LoadRace(const std::string& body);
+  void PlayIfSwitchedOn(const char* sound);
+  HttpResult Get(const std::string& path);
+  void NoteCutBody(const HttpResult& result);
+
+  AppSettings& settings_;
+  LogSink& log_;
+  ServerServices services_;
+  int32_t time_sync_id_ = 0;
+  bool sockets_started_ = false;
+  uint32_t answer_wait_ms_ = 10000;
+  uint32_t gates_lock_wait_ms_ = kGatesLockTimeoutMs;
+};
+
+}  // namespace volantis
