@@ -1,0 +1,76 @@
+#include "host/command_router.h"
+
+#include "host/command_ids.h"
+
+namespace volantis {
+
+void CommandRouter::Route(uint32_t message, uint32_t word_param) {
+  switch (message) {
+    case kMsgNcPaint:
+      targets_.EnsureMenu();
+      break;
+    case kMsgCommand:
+      RunCommand(word_param);
+      break;
+    case kMsgHotKey:
+      targets_.StartValidation();  // whichever hot key it was
+      break;
+    default:
+      break;
+  }
+}
+
+template <typename Dialog>
+void CommandRouter::RunPaused(Dialog dialog) {
+  struct Unpause {
+    CommandTargets& targets;
+    ~Unpause() { targets.SetSamplingPaused(false); }
+  };
+  targets_.SetSamplingPaused(true);
+  Unpause unpause{targets_};
+  dialog();
+}
+
+void CommandRouter::RunCommand(uint32_t command) {
+  switch (command) {
+    case kCmdStopRace:
+      if (targets_.ConfirmStopRace()) targets_.StopRace();
+      break;
+    case kCmdOpenLogWindow:
+      targets_.OpenLogWindow();
+      break;
+    case kCmdClearLogWindow:
+      targets_.ClearLogWindow();
+      break;
+    case kCmdOpenValidateWindow:
+      targets_.OpenValidateWindow();
+      break;
+    case kCmdValidateNow:
+      targets_.StartValidation();
+      break;
+    case kCmdAbout:
+      RunPaused([this] { targets_.RunAboutBox(); });
+      break;
+    case kCmdRaceSettings:
+      RunPaused([this] { targets_.RunRaceSettings(); });
+      break;
+    case kCmdRaceResults:
+      targets_.ShowResultsPage();
+      break;
+    case kCmdStartRace:
+      if (targets_.IsMonitorRunning()) targets_.StopRace();
+      targets_.StartRace();
+      break;
+    case kCmdRaceFinished:
+      targets_.StopRace();
+      targets_.StartResultsSubmission();
+      break;
+    case kCmdHostWatched:
+      targets_.SetCommandTick(clock_.TickCount());
+      break;
+    default:
+      break;  // the popup item 45001 and every other command: nothing
+  }
+}
+
+}  // namespace volantis

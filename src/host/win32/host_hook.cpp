@@ -1,0 +1,95 @@
+#include "host/win32/host_hook.h"
+
+#include "host/win32/ensure_menu.h"
+#include "host/win32/module_commands.h"
+#include "platform/clock.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace volantis::win32 {
+namespace {
+
+HostHook* g_hook = nullptr;
+
+// The host's procedure as the hook found it. Kept apart from the record so that
+// a message arriving after teardown began still reaches the host unchanged.
+WNDPROC g_pass_on = nullptr;
+
+}  // namespace
+
+HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+HostHook::HostHook(AppSettings& settings) : settings_(settings) { g_hook = this; }
+
+HostHook::~HostHook() { Shutdown(false); }
+
+HostHook* HostHook::Current() { return g_hook; }
+
+void HostHook::Init() {
+  if (host_window) return;  // a second init call finds the work done
+  host_window = ::FindWindowA(kHostWindowClass, nullptr);
+  if (!host_window) return;  // inert until unloaded
+  timer_id_ = ::SetTimer(nullptr, 0, kStartupTimerMs, &HostHook::StartupTick);
+}
+
+void CALLBACK HostHook::StartupTick(HWND, UINT, UINT_PTR timer_id, DWORD) noexcept {
+  try {
+    if (HostHook* hook = Current()) hook->OnStartupTick(timer_id);
+  } catch (...) {
+    // Nothing may reach the host; the next tick tries again.
+  }
+}
+
+void HostHook::OnStartupTick(UINT_PTR timer_id) {
+  if (set_up_ || !::GetMenu(host_window)) return;
+  ::KillTimer(nullptr, timer_id);
+  if (timer_id == timer_id_) timer_id_ = 0;
+  SetUp();
+}
+
+void HostHook::SetUp() {
+  set_up_ = true;
+  EnsureMenu(host_window, ModuleInstance());
+  // Loading the settings and registering the hot key: wired when the hot-key
+  // registrar of the settings dialog lands.
+  commands = std::make_unique<ModuleCommands>(host_window, settings_);
+  router = std::make_unique<CommandRouter>(*commands, SystemClock());
+  saved_procedure = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(host_window, GWLP_WNDPROC));
+  g_pass_on = saved_procedure;
+  ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure));
+}
+
+LRESULT CALLBACK HostHook::HookedProcedure(HWND window, UINT message, WPARAM word_param,
+                                           LPARAM long_param) noexcept {
+  // Read before routing: a command may run a modal loop during which anything
+  // can happen, but the host's procedure stays the one to call.
+  WNDPROC pass_on = g_pass_on;
+  try {
+    HostHook* hook = Current();
+    if (hook && hook->router) hook->router->Route(message, static_cast<uint32_t>(word_param));
+  } catch (...) {
+    // A failed command is the command's to report; the host still gets its message.
+  }
+  if (!pass_on) return ::DefWindowProcA(window, message, word_param, long_param);
+  return ::CallWindowProcA(pass_on, window, message, word_param, long_param);
+}
+
+void HostHook::Shutdown(bool process_exiting) {
+  if (g_hook == this) g_hook = nullptr;  // from here on the procedure only passes messages on
+  if (!process_exiting) {
+    if (timer_id_) {
+      ::KillTimer(nullptr, timer_id_);
+      timer_id_ = 0;
+    }
+    // Once the module is unmapped the host must not call into it: put the host's
+    // own procedure back, unless someone has subclassed the window on top of ours.
+    if (host_window && saved_procedure && ::IsWindow(host_window) &&
+        ::GetWindowLongPtrA(host_window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure)) {
+      ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_procedure));
+    }
+  }
+  router.reset();
+  commands.reset();
+}
+
+}  // namespace volantis::win32

@@ -1,0 +1,55 @@
+#pragma once
+// The module's long-lived objects and what each command does with them: the one
+// implementation of CommandTargets, created by the one-time set-up and destroyed
+// at unload.
+#include <windows.h>
+
+#include "host/command_targets.h"
+#include "host/win32/window_poster.h"
+#include "race/race_monitor.h"
+#include "race/race_state.h"
+#include "ui/app_settings.h"
+#include "ui/validate_window.h"
+
+namespace volantis::win32 {
+
+inline constexpr const char* kStopRaceQuestion = "Stop the race?";
+inline constexpr const char* kMessageBoxCaption = "Volantis.dll";
+
+class ModuleCommands : public CommandTargets {
+ public:
+  ModuleCommands(HWND host_window, AppSettings& settings);
+  ~ModuleCommands() override;
+  ModuleCommands(const ModuleCommands&) = delete;
+  ModuleCommands& operator=(const ModuleCommands&) = delete;
+
+  void EnsureMenu() override;
+  void StartValidation() override;
+  bool IsMonitorRunning() override;
+  void StartRace() override;
+  void StopRace() override;
+  void StartResultsSubmission() override;
+  void OpenLogWindow() override;
+  void ClearLogWindow() override;
+  void OpenValidateWindow() override;
+  void ShowResultsPage() override;
+  void RunAboutBox() override;
+  void RunRaceSettings() override;
+  bool ConfirmStopRace() override;
+  void SetSamplingPaused(bool paused) override;
+  void SetCommandTick(uint32_t tick) override;
+
+  HWND host_window;
+  AppSettings& settings;
+  // The race; it owns the Log window's model and holds command_tick and
+  // sampling_paused, which the monitor reads.
+  RaceState race;
+  ValidateWindow validate_window;
+  // results_window: wired when the Results window lands.
+
+ private:
+  WindowPoster poster_;
+  RaceMonitor monitor_;
+};
+
+}  // namespace volantis::win32
