@@ -26,6 +26,12 @@ class LogView {
   virtual bool PositionShown() = 0;
   virtual void SetPosition(const std::string& latitude, const std::string& longitude, const std::string& altitude) = 0;
   virtual void BlankPosition() = 0;
+  // The edit control's whole text, once everything handed to the view has reached
+  // it; false when there is no window (the Validate window's close box reads it back).
+  virtual bool ReadText(std::string& text) {
+    (void)text;
+    return false;
+  }
 };
 
 class LogWindow : public LogSink {

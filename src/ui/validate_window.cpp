@@ -35,4 +35,10 @@ void ValidateWindow::SetLogText(const std::string& text) {
   log_text_ = text;
 }
 
+void ValidateWindow::ReadBackFromView() {
+  ScopedCriticalSection hold(lock_);
+  std::string text;
+  if (view_ != nullptr && view_->ReadText(text)) log_text_ = text;
+}
+
 }  // namespace volantis

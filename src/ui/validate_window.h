@@ -20,6 +20,9 @@ class ValidateWindow : public LogSink {
   std::string log_text();
   // The close box reads the edit control's text back into log_text.
   void SetLogText(const std::string& text);
+  // The same, taking the text from the view under the log's lock, so no line
+  // logged meanwhile is lost from log_text.
+  void ReadBackFromView();
 
   static std::string TimestampPrefix(const LocalDateTime& now);
 

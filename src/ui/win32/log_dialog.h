@@ -1,0 +1,31 @@
+#pragma once
+// The Log window (template "Volantis Log"): the race log and the live position.
+// Closed (hidden) by its close box or Escape; Enter does nothing; the log edit
+// follows the window's size.
+#include "ui/log_window.h"
+#include "ui/win32/modeless_log_dialog.h"
+
+namespace volantis::win32 {
+
+class LogDialog : public ModelessLogDialog {
+ public:
+  // Becomes the model's view until destroyed.
+  LogDialog(HINSTANCE module, HWND parent, LogWindow& model);
+  ~LogDialog() override;
+
+  bool PositionShown() override;
+
+ protected:
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void OnCreated() override;
+  void ApplyPosition(const std::string& latitude, const std::string& longitude, const std::string& altitude) override;
+  void ApplyBlankPosition() override;
+
+ private:
+  void OnSize(int width, int height);
+
+  LogWindow& model_;
+  std::atomic<HWND> latitude_{nullptr};
+};
+
+}  // namespace volantis::win32

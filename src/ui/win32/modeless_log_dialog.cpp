@@ -1,0 +1,171 @@
+#include "ui/win32/modeless_log_dialog.h"
+
+#include "ui/win32/dialog_keys.h"
+
+namespace volantis::win32 {
+
+ModelessLogDialog::ModelessLogDialog(HINSTANCE module, HWND parent, int template_id, int edit_id)
+    : module_(module), parent_(parent), template_id_(template_id), edit_id_(edit_id), icon_(LoadWindowIcon(module)) {}
+
+ModelessLogDialog::~ModelessLogDialog() { DestroyNow(); }
+
+void ModelessLogDialog::DestroyNow() {
+  HWND window = window_.exchange(nullptr);
+  if (window == nullptr) return;
+  DetachDialogKeys(window);
+  ::SetWindowLongPtrA(window, DWLP_USER, 0);
+  ::DestroyWindow(window);
+  ScopedCriticalSection hold(queue_lock_);
+  queue_.clear();
+  drain_posted_ = false;
+}
+
+bool ModelessLogDialog::OnWindowThread() const {
+  HWND window = this->window();
+  return window != nullptr && ::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId();
+}
+
+INT_PTR CALLBACK ModelessLogDialog::DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+  try {
+    ModelessLogDialog* self;
+    if (message == WM_INITDIALOG) {
+      self = reinterpret_cast<ModelessLogDialog*>(lparam);
+      ::SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+      self->window_.store(window);
+      SetWindowIcon(window, self->icon_.get());
+      HWND edit = ::GetDlgItem(window, self->edit_id_);
+      ::SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+      ::SetWindowTextA(edit, self->initial_text_.c_str());
+      self->initial_text_.clear();
+      self->initial_text_.shrink_to_fit();
+      AttachDialogKeys(window);
+      self->OnCreated();
+      return TRUE;
+    }
+    self = reinterpret_cast<ModelessLogDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    if (message == kDrainMessage) {
+      self->Drain();
+      return TRUE;
+    }
+    return self->OnMessage(message, wparam, lparam) ? TRUE : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+void ModelessLogDialog::Open(const std::string& log_text) {
+  if (window() == nullptr) {
+    initial_text_ = log_text;
+    ::CreateDialogParamA(module_, MAKEINTRESOURCEA(template_id_), parent_, DialogProc,
+                         reinterpret_cast<LPARAM>(this));
+    initial_text_.clear();
+    if (window() == nullptr) return;
+  }
+  Drain();
+  ::ShowWindow(window(), SW_SHOWNORMAL);
+  ::SendMessageA(edit(), EM_SETLIMITTEXT, 0, 0);
+  ScrollToEnd();
+}
+
+bool ModelessLogDialog::Exists() { return window() != nullptr; }
+
+void ModelessLogDialog::AppendText(const std::string& text) {
+  if (!OnWindowThread()) return Enqueue({Pending::kAppend, text, {}, {}});
+  Drain();
+  ApplyAppend(text);
+}
+
+void ModelessLogDialog::ClearText() {
+  if (!OnWindowThread()) return Enqueue({Pending::kClear, {}, {}, {}});
+  Drain();
+  Apply({Pending::kClear, {}, {}, {}});
+}
+
+void ModelessLogDialog::SetPosition(const std::string& latitude, const std::string& longitude,
+                                    const std::string& altitude) {
+  if (!OnWindowThread()) return Enqueue({Pending::kPosition, latitude, longitude, altitude});
+  Drain();
+  ApplyPosition(latitude, longitude, altitude);
+}
+
+void ModelessLogDialog::BlankPosition() {
+  if (window() == nullptr) return;
+  if (!OnWindowThread()) return Enqueue({Pending::kBlank, {}, {}, {}});
+  Drain();
+  ApplyBlankPosition();
+}
+
+bool ModelessLogDialog::ReadText(std::string& text) {
+  if (!OnWindowThread()) return false;
+  Drain();
+  HWND edit = this->edit();
+  const int length = ::GetWindowTextLengthA(edit);
+  std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
+  const int got = ::GetWindowTextA(edit, buffer.data(), length + 1);
+  buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  text = std::move(buffer);
+  return true;
+}
+
+void ModelessLogDialog::Enqueue(Pending pending) {
+  HWND window = this->window();
+  if (window == nullptr) return;
+  ScopedCriticalSection hold(queue_lock_);
+  // Only the newest position matters: a newer one replaces one not yet shown.
+  if (pending.kind == Pending::kPosition && !queue_.empty() && queue_.back().kind == Pending::kPosition) {
+    queue_.back() = std::move(pending);
+  } else {
+    queue_.push_back(std::move(pending));
+  }
+  if (!drain_posted_) drain_posted_ = ::PostMessageA(window, kDrainMessage, 0, 0) != FALSE;
+}
+
+void ModelessLogDialog::Drain() {
+  std::vector<Pending> work;
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    work.swap(queue_);
+    drain_posted_ = false;
+  }
+  for (const Pending& pending : work) Apply(pending);
+}
+
+void ModelessLogDialog::Apply(const Pending& pending) {
+  switch (pending.kind) {
+    case Pending::kAppend:
+      ApplyAppend(pending.text);
+      break;
+    case Pending::kClear: {
+      HWND edit = this->edit();
+      ::SendMessageA(edit, EM_SETSEL, 0, -1);
+      ::SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+      ::SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+      break;
+    }
+    case Pending::kPosition:
+      ApplyPosition(pending.text, pending.longitude, pending.altitude);
+      break;
+    case Pending::kBlank:
+      ApplyBlankPosition();
+      break;
+  }
+}
+
+void ModelessLogDialog::ApplyPosition(const std::string&, const std::string&, const std::string&) {}
+
+void ModelessLogDialog::ApplyAppend(const std::string& text) {
+  HWND edit = this->edit();
+  ScrollToEnd();
+  ::SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  ::SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+}
+
+void ModelessLogDialog::ScrollToEnd() {
+  HWND edit = this->edit();
+  const int length = ::GetWindowTextLengthA(edit);
+  ::SendMessageA(edit, EM_SETSEL, length, length);
+  ::SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+}
+
+}  // namespace volantis::win32

@@ -1,0 +1,87 @@
+#pragma once
+// The common part of the Log and Validate windows: a modeless dialog from a
+// template, created on the first Open and then only hidden and shown, that shows
+// a log in a read-only edit control.
+//
+// Threads: the dialog belongs to the user-interface thread. A call from any other
+// thread never waits for that thread: the work is queued under a small lock and a
+// private message tells the dialog to carry it out. A call on the user-interface
+// thread first carries out everything queued, then acts directly, so the order in
+// which the log model called the view is the order the window shows.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/sync.h"
+#include "ui/log_window.h"
+#include "ui/win32/window_icon.h"
+
+namespace volantis::win32 {
+
+class ModelessLogDialog : public LogView {
+ public:
+  ModelessLogDialog(HINSTANCE module, HWND parent, int template_id, int edit_id);
+  ~ModelessLogDialog() override;
+  ModelessLogDialog(const ModelessLogDialog&) = delete;
+  ModelessLogDialog& operator=(const ModelessLogDialog&) = delete;
+
+  void Open(const std::string& log_text) override;
+  bool Exists() override;
+  void AppendText(const std::string& text) override;
+  void ClearText() override;
+  bool PositionShown() override { return false; }
+  void SetPosition(const std::string& latitude, const std::string& longitude, const std::string& altitude) override;
+  void BlankPosition() override;
+  bool ReadText(std::string& text) override;
+
+  HWND window() const { return window_.load(); }
+
+  // The private message that carries out queued work.
+  static constexpr UINT kDrainMessage = WM_APP + 0x56;
+
+ protected:
+  // Handles a message of the dialog; returns true when it did (the dialog
+  // procedure then returns TRUE). The base handles the queue and WM_INITDIALOG.
+  virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) = 0;
+  // After the window exists and the edit holds the earlier text.
+  virtual void OnCreated() {}
+  virtual void ApplyPosition(const std::string& latitude, const std::string& longitude, const std::string& altitude);
+  virtual void ApplyBlankPosition() {}
+  // Destroys the window; derived destructors call it first, so no message
+  // reaches a half-destroyed object.
+  void DestroyNow();
+  bool OnWindowThread() const;
+  HWND edit() const { return ::GetDlgItem(window(), edit_id_); }
+  HICON icon() const { return icon_.get(); }
+
+ private:
+  struct Pending {
+    enum Kind { kAppend, kClear, kPosition, kBlank } kind;
+    std::string text;
+    std::string longitude;
+    std::string altitude;
+  };
+
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+  void Enqueue(Pending pending);
+  void Drain();
+  void Apply(const Pending& pending);
+  void ApplyAppend(const std::string& text);
+  void ScrollToEnd();
+
+  HINSTANCE module_;
+  HWND parent_;
+  int template_id_;
+  int edit_id_;
+  UniqueIcon icon_;
+  std::atomic<HWND> window_{nullptr};
+  std::string initial_text_;
+
+  CriticalSection queue_lock_;
+  std::vector<Pending> queue_;
+  bool drain_posted_ = false;
+};
+
+}  // namespace volantis::win32
