@@ -1,0 +1,44 @@
+#pragma once
+// Scripted misbehaviour: "OP:ACTION[:COUNT]" rules that replace the normal
+// answer to an exchange, used in order, each COUNT times (default: always).
+//   OP: get_code, do_validate, submit_race_results, show_race_results, time_sync
+//   HTTP ACTION: a status (400, 401, 403, 404, 405, 406, 500 ...; "405=TEXT" answers
+//     "Tarvex Error: TEXT"), silent (accept, never answer), slow=MS (answer late),
+//     huge=BYTES (200 with a body of that size and no line feeds), garbage (200
+//     with binary bytes)
+//   time_sync ACTION: silent, slow=MS, error=WORDS ("Time sync error: WORDS"),
+//     old-version, wrong-id, garbage, full (100 bytes, no zero byte)
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace volantis::race_server {
+
+struct Action {
+  std::string kind;   // "status", "silent", "slow", "huge", "garbage", "error", "old-version", "wrong-id", "full"
+  int number = 0;     // status, milliseconds or bytes
+  std::string text;   // 405 message or error words
+};
+
+struct Rule {
+  std::string op;
+  Action action;
+  int remaining = -1;  // -1: always
+};
+
+// False with a message for a rule that does not read.
+bool ParseRule(const std::string& text, Rule& rule, std::string& error);
+
+class RuleBook {
+ public:
+  void Add(const Rule& rule) { rules_.push_back(rule); }
+  // The action for the next request of op, if a rule applies (and uses it up once).
+  std::optional<Action> Next(const std::string& op);
+
+ private:
+  std::mutex lock_;
+  std::vector<Rule> rules_;
+};
+
+}  // namespace volantis::race_server
