@@ -32,10 +32,61 @@ std::string UpToZero(std::string_view text) {
   return std::string(zero == std::string_view::npos ? text : text.substr(0, zero));
 }
 
+// Windows-1252 bytes 0x80 to 0x9F and the characters they stand for.
+constexpr uint16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char ToWindows1252(uint32_t code_point) {
+  if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) return static_cast<char>(code_point);
+  for (int i = 0; i < 32; ++i) {
+    if (kHighControls[i] == code_point) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+bool IsContinuation(std::string_view text, std::size_t at) {
+  return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
+// A file marked as UTF-8 is read as such and handed out in Windows-1252, with
+// '?' for what that cannot show (one per undecodable byte).
+std::string Utf8ToWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    uint32_t code_point = 0xFFFD;
+    std::size_t length = 1;
+    if (lead < 0x80) {
+      code_point = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF && IsContinuation(text, i + 1)) {
+      code_point = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF && IsContinuation(text, i + 1) && IsContinuation(text, i + 2)) {
+      code_point = ((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                   (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+      length = 3;
+      if (code_point < 0x800) {
+        code_point = 0xFFFD;
+        length = 1;
+      }
+    } else if (lead >= 0xF0 && lead <= 0xF4 && IsContinuation(text, i + 1) && IsContinuation(text, i + 2) &&
+               IsContinuation(text, i + 3)) {
+      length = 4;
+    }
+    out += ToWindows1252(code_point);
+    i += length;
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsProfileBlank(unsigned char c) {
-  return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0xA0;
+  return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
 }
 
 bool ProfileNamesEqual(std::string_view a, std::string_view b) {
@@ -47,7 +98,11 @@ bool ProfileNamesEqual(std::string_view a, std::string_view b) {
 }
 
 ProfileDocument::ProfileDocument(std::string_view bytes) {
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  std::string decoded;
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    decoded = Utf8ToWindows1252(bytes.substr(3));
+    bytes = decoded;
+  }
   sections_.emplace_back();
   Section* current = &sections_.back();
   std::size_t pos = 0;

@@ -5,8 +5,8 @@
 // tests compare the two answer for answer).
 //
 // The rules kept:
-//  - lines end at CR or LF; blanks (space, tab, CR, LF, VT, FF, Ctrl-Z and the
-//    no-break space 0xA0) around a line, a name and a value are removed;
+//  - lines end at CR or LF; blanks (space, tab, CR, LF, VT, FF and Ctrl-Z,
+//    nothing else) around a line, a name and a value are removed;
 //  - "[name]" (up to the last ']' of the line) starts a section; a line starting
 //    with '[' without ']' is an ordinary line; lines before the first section
 //    belong to a section without a name, which is never listed;
@@ -16,7 +16,8 @@
 //  - names are compared ignoring case (Windows-1252 letters included); of sections
 //    with the same name only the first is searched; of keys the first wins;
 //  - a value that starts and ends with the same quote (' or ") loses the pair;
-//  - a UTF-8 byte-order mark at the start is skipped.
+//  - a file that starts with a UTF-8 byte-order mark is read as UTF-8 and
+//    answered in Windows-1252, '?' standing for what that cannot show.
 #include <cstdint>
 #include <string>
 #include <string_view>
