@@ -1,0 +1,15 @@
+# Regenerates the pylon tracks and compares them with the checked-in files.
+#   -DGENERATOR= -DFIXTURES= -DWORK=
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${GENERATOR} ${WORK} RESULT_VARIABLE code)
+if(NOT code EQUAL 0)
+  message(FATAL_ERROR "the generator failed with ${code}")
+endif()
+foreach(name IN ITEMS antimeridian.course antimeridian.csv highlat.course highlat.csv)
+  file(SHA256 ${WORK}/${name} made)
+  file(SHA256 ${FIXTURES}/${name} kept)
+  if(NOT made STREQUAL kept)
+    message(FATAL_ERROR "${name} differs from what the generator writes now (${WORK}/${name})")
+  endif()
+endforeach()

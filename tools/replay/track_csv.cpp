@@ -1,0 +1,112 @@
+#include "track_csv.h"
+
+#include <charconv>
+#include <limits>
+
+namespace volantis::replay {
+namespace {
+
+constexpr const char* kFieldNames[] = {"counter", "lat_raw", "lon_raw", "alt_raw", "rate_raw", "crash", "slew", "paused"};
+constexpr std::size_t kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
+
+std::string Trim(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = line.find(',', start);
+    fields.push_back(Trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return fields;
+}
+
+bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t& value) {
+  if (text.empty()) return false;
+  const char* begin = text.data();
+  const char* end = text.data() + text.size();
+  if (*begin == '+') ++begin;  // from_chars takes no plus sign
+  int64_t parsed = 0;
+  const auto [stop, status] = std::from_chars(begin, end, parsed);
+  if (status != std::errc() || stop != end) return false;
+  if (parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error) {
+  std::string line;
+  std::size_t line_number = 0;
+  bool have_header = false;
+  while (std::getline(in, line)) {
+    ++line_number;
+    const std::string trimmed = Trim(line);
+    if (!have_header) {
+      // A byte-order mark some editors write is not part of the header.
+      std::string header = trimmed;
+      if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
+      if (header != kTrackHeader) {
+        error = "line " + std::to_string(line_number) + ": the header must be \"" + kTrackHeader + "\"";
+        return false;
+      }
+      have_header = true;
+      continue;
+    }
+    if (trimmed.empty()) continue;
+    const std::vector<std::string> fields = SplitFields(trimmed);
+    if (fields.size() != kFieldCount) {
+      error = "line " + std::to_string(line_number) + ": " + std::to_string(fields.size()) + " values, expected " +
+              std::to_string(kFieldCount);
+      return false;
+    }
+    struct Limits {
+      int64_t low;
+      int64_t high;
+    };
+    const Limits limits[kFieldCount] = {
+        {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
+        {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
+        {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
+        {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
+        {std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()},
+        {std::numeric_limits<int8_t>::min(), std::numeric_limits<int8_t>::max()},
+        {0, std::numeric_limits<uint16_t>::max()},
+        {0, 1},
+    };
+    int64_t values[kFieldCount] = {};
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+      if (!ParseInteger(fields[i], limits[i].low, limits[i].high, values[i])) {
+        error = "line " + std::to_string(line_number) + ": bad " + kFieldNames[i] + " value \"" + fields[i] +
+                "\" (an integer from " + std::to_string(limits[i].low) + " to " + std::to_string(limits[i].high) + ")";
+        return false;
+      }
+    }
+    TrackRow row;
+    row.counter = values[0];
+    row.lat_raw = values[1];
+    row.lon_raw = values[2];
+    row.alt_raw = values[3];
+    row.rate_raw = static_cast<int16_t>(values[4]);
+    row.crash = static_cast<int8_t>(values[5]);
+    row.slew = static_cast<uint16_t>(values[6]);
+    row.paused = values[7] == 1;
+    rows.push_back(row);
+  }
+  if (!have_header) {
+    error = "the track is empty; the first line must be \"" + std::string(kTrackHeader) + "\"";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace volantis::replay

@@ -1,0 +1,29 @@
+#pragma once
+// A recorded flight: one monitor cycle per row, with the raw host-memory values
+// the monitor reads in that cycle.
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace volantis::replay {
+
+inline constexpr const char* kTrackHeader = "counter,lat_raw,lon_raw,alt_raw,rate_raw,crash,slew,paused";
+
+struct TrackRow {
+  int64_t counter = 0;  // every counter read of the cycle returns it
+  int64_t lat_raw = 0;
+  int64_t lon_raw = 0;
+  int64_t alt_raw = 0;  // metres * 2^32
+  int16_t rate_raw = 256;
+  int8_t crash = 1;
+  uint16_t slew = 0;
+  bool paused = false;  // the cycle takes no sample
+};
+
+// Reads the header line and every row. Blank lines are skipped; a line may end
+// in a carriage return. On failure returns false with a message naming the line
+// and the field.
+bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error);
+
+}  // namespace volantis::replay
