@@ -194,7 +194,7 @@ uint32_t ProfileDocument::Read(const char* section, const char* key, char* buffe
                 value.back() == value.front();
   if (quoted) value.remove_prefix(1);
   std::size_t copied = std::min<std::size_t>(value.size(), size - 1);
-  std::memcpy(buffer, value.data(), copied);
+  if (copied > 0) std::memcpy(buffer, value.data(), copied);
   buffer[copied] = '\0';
   if (quoted && size >= value.size() && copied > 0) buffer[--copied] = '\0';
   return static_cast<uint32_t>(copied);

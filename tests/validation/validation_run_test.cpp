@@ -1,1 +1,200 @@
-// placeholder
+// The validation run: one at a time, the order of its checks and its messages,
+// and the search for the simulator's executable.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "validation_fakes.h"
+
+namespace volantis {
+namespace {
+
+using testing::Harness;
+using testing::StandInSim;
+
+std::vector<testing::Report> RunOnce(Harness& h) {
+  h.validator.RunValidation();
+  return h.server.Reports();
+}
+
+bool WaitUntilIdle(Validator& validator) {
+  for (int i = 0; i < 1000 && validator.validate_busy(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return !validator.validate_busy();
+}
+
+TEST(RunValidation, RealismSettingsAreCheckedFirstAndShownSigned) {
+  struct Case {
+    int8_t crash_detection;
+    int8_t collisions;
+    const char* message;
+  } const cases[] = {
+      {2, 0, "Crash detection is not enabled. Value: 2"},
+      {0, 0, "Crash detection is not enabled. Value: 0"},
+      {static_cast<int8_t>(0xFF), static_cast<int8_t>(0xFF), "Crash detection is not enabled. Value: -1"},
+      {1, static_cast<int8_t>(0xFF), "Aircraft collisions are not disabled. Value: -1"},
+      {1, 1, "Aircraft collisions are not disabled. Value: 1"},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    h.host.Write<int8_t>(kOffsetCrashDetection, c.crash_detection);
+    h.host.Write<int8_t>(kOffsetCollisions, c.collisions);
+    h.validator.set_sim_folder("kept");
+    auto reports = RunOnce(h);
+    ASSERT_EQ(reports.size(), 1u) << c.message;
+    EXPECT_FALSE(reports[0].success);
+    EXPECT_EQ(reports[0].message, c.message);
+    EXPECT_EQ(h.validator.sim_folder(), "kept") << "the folder search was not reached";
+    EXPECT_NE(h.log.log_text().find("Validating...\r\n"), std::string::npos);
+  }
+}
+
+TEST(RunValidation, MissingSimulatorIsReportedWithTheErrorSoundWhenSoundsAreOn) {
+  for (bool sound_on : {true, false}) {
+    Harness h;
+    h.settings.sound_validate = sound_on;
+    h.validator.set_sim_folder("old");
+    auto reports = RunOnce(h);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, "Error finding FS2004 path.");
+    EXPECT_EQ(h.validator.sim_folder(), "");
+    EXPECT_EQ(h.sounds.Played(), sound_on ? std::vector<std::string>{"WAVE_VALIDATE_SEND_ERROR"}
+                                          : std::vector<std::string>{});
+  }
+}
+
+TEST(RunValidation, UnsupportedAircraftFailsAfterTheFolderSearch) {
+  for (int32_t type : {5, -1, 1000}) {
+    Harness h;
+    h.RunningSimAt("C:\\Sim");
+    h.settings.race_definition.aircraft_type = type;
+    auto reports = RunOnce(h);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, "Aircraft type not supported by this version of Volantis.dll. Using version 2.6");
+    EXPECT_EQ(h.validator.sim_folder(), "C:\\Sim");
+  }
+}
+
+TEST(RunValidation, EveryStandInAircraftPassesAndIsReportedAsSuccess) {
+  StandInSim sim;
+  for (int32_t type = 0; type < 5; ++type) {
+    Harness h;
+    h.RunningSimAt(sim.folder());
+    h.settings.race_definition.aircraft_type = type;
+    auto reports = RunOnce(h);
+    ASSERT_EQ(reports.size(), 1u) << type;
+    EXPECT_TRUE(reports[0].success) << type << ": " << reports[0].message;
+    EXPECT_EQ(reports[0].message, "");
+  }
+}
+
+TEST(RunValidation, ReadsFilesAfreshOnEveryRun) {
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 4;
+  ASSERT_TRUE(RunOnce(h).back().success);
+  ASSERT_TRUE(testing::ReplaceInFile(sim.cfg("T6-Texan_Racer"), "vertical_speed_time_constant", "vertical_speed_x"));
+  auto reports = RunOnce(h);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_FALSE(reports[1].success);
+  EXPECT_NE(reports[1].message.find("section: 'pitot_static', key: 'vertical_speed_time_constant', value: ''"),
+            std::string::npos)
+      << reports[1].message;
+}
+
+TEST(ValidationThread, FailedTimeSyncEndsTheRunSilently) {
+  Harness h;
+  h.settings.sound_validate = true;
+  h.server.time_sync_result = false;
+  h.validator.ValidationThread();
+  EXPECT_TRUE(h.server.Reports().empty());
+  EXPECT_EQ(h.log.log_text().find("Validating..."), std::string::npos);
+  EXPECT_EQ(h.sounds.Played(), std::vector<std::string>{"WAVE_VALIDATE_START"});
+  EXPECT_FALSE(h.validator.validate_busy());
+}
+
+TEST(StartValidation, OneRunAtATimeAndANewRunAfterTheEnd) {
+  Harness h;
+  h.server.hold_time_sync = true;
+  h.server.time_sync_result = false;
+  h.validator.StartValidation();
+  EXPECT_TRUE(h.validator.validate_busy());
+  for (int i = 0; i < 1000 && h.server.time_syncs == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  h.validator.StartValidation();  // dropped: a run is under way
+  h.validator.StartValidation();
+  std::string log_before = h.log.log_text();
+  h.server.release_time_sync.Set();
+  ASSERT_TRUE(WaitUntilIdle(h.validator));
+  EXPECT_EQ(h.server.time_syncs, 1);
+  EXPECT_EQ(log_before, "") << "a dropped request logs nothing";
+
+  h.validator.StartValidation();
+  ASSERT_TRUE(WaitUntilIdle(h.validator));
+  EXPECT_EQ(h.server.time_syncs, 2);
+}
+
+// The executable search over a scripted process list.
+struct ExeCase {
+  const char* name;
+  std::vector<ProcessEntry> processes;
+  std::vector<std::pair<uint32_t, std::string>> modules;  // resolvable processes
+  std::string expected;
+};
+
+TEST(FindSimExePath, MatchesTheLastSevenCharactersAndResolvesBareNames) {
+  const ExeCase cases[] = {
+      {"bare name through its first module", {{1, "explorer.exe"}, {7, "fs9.exe"}}, {{7, "Z:\\Sim\\fs9.exe"}},
+       "Z:\\Sim\\fs9.exe"},
+      {"upper case", {{7, "FS9.EXE"}}, {{7, "C:\\FS\\FS9.EXE"}}, "C:\\FS\\FS9.EXE"},
+      {"any name ending so", {{7, "myfs9.exe"}}, {{7, "C:\\x\\myfs9.exe"}}, "C:\\x\\myfs9.exe"},
+      {"full path used as is", {{7, "D:\\Games\\FS9\\fs9.exe"}}, {{7, "ignored"}}, "D:\\Games\\FS9\\fs9.exe"},
+      {"unresolvable first match, later one tried",
+       {{3, "fs9.exe"}, {9, "FS9.exe"}},
+       {{9, "C:\\Second\\FS9.exe"}},
+       "C:\\Second\\FS9.exe"},
+      {"shorter names never match", {{7, "s9.exe"}, {8, "fs9.ex"}}, {{7, "C:\\a"}, {8, "C:\\b"}}, ""},
+      {"nothing running", {}, {}, ""},
+  };
+  for (const ExeCase& c : cases) {
+    Harness h;
+    h.processes.processes = c.processes;
+    for (const auto& [id, path] : c.modules) h.processes.AddModule(id, path);
+    EXPECT_EQ(h.validator.FindSimExePath(), c.expected) << c.name;
+  }
+}
+
+TEST(FindSimExePath, FailedSnapshotsGiveNothing) {
+  Harness h;
+  h.processes.processes = {{7, "fs9.exe"}};
+  h.processes.AddModule(7, "C:\\Sim\\fs9.exe");
+  h.processes.snapshot_works = false;
+  EXPECT_EQ(h.validator.FindSimExePath(), "");
+
+  Harness first_module_fails;
+  first_module_fails.processes.processes = {{7, "fs9.exe"}};
+  FirstModuleResult failed;
+  failed.outcome = ModuleQuery::kFirstModuleFailed;
+  first_module_fails.processes.modules[7] = failed;
+  ModuleEntry module;
+  EXPECT_FALSE(first_module_fails.validator.GetFirstModule(7, &module));
+  EXPECT_EQ(first_module_fails.validator.FindSimExePath(), "");
+}
+
+TEST(RunValidation, SimulatorFolderIsTheExecutablePathCutAtItsLastBackslash) {
+  struct Case {
+    const char* exe;
+    const char* folder;
+  } const cases[] = {{"C:\\Program Files\\FS9\\fs9.exe", "C:\\Program Files\\FS9"}, {"C:fs9.exe", "C:fs9.exe"}};
+  for (const Case& c : cases) {
+    Harness h;
+    h.processes.processes = {{7, "fs9.exe"}};
+    h.processes.AddModule(7, c.exe);
+    h.settings.race_definition.aircraft_type = 9;
+    h.validator.RunValidation();
+    EXPECT_EQ(h.validator.sim_folder(), c.folder);
+  }
+}
+
+}  // namespace
+}  // namespace volantis
