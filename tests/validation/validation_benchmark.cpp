@@ -1,1 +1,118 @@
-// placeholder
+// The local work of one validation run: every check of aircraft 4 (flight-model
+// digest, 278 value rows, sim= lines) plus the title search over 50 aircraft
+// folders, on our own profile reader. The reader parses each file once per run;
+// the "reparse" variant shows what reading the file afresh for every row costs.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/buffer_host_memory.h"
+#include "platform/file_system.h"
+#include "platform/parsed_profile_reader.h"
+#include "server/validation_server.h"
+#include "ui/app_settings.h"
+#include "ui/validate_window.h"
+#include "validation/validator.h"
+
+namespace {
+
+using namespace volantis;
+
+class CountingServer : public ValidationServer {
+ public:
+  bool TimeSync() override { return true; }
+  void SendResultsText(bool success, const std::string&) override { failures += success ? 0 : 1; }
+  int failures = 0;
+};
+
+class NullSounds : public SoundPlayer {
+ public:
+  void Play(const char*) override {}
+};
+
+class NoProcesses : public ProcessList {
+ public:
+  bool SnapshotProcesses(std::vector<ProcessEntry>*) override { return false; }
+  FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
+};
+
+// Forgets every file after each read: a new parse per row.
+class ReparsingReader : public ProfileReader {
+ public:
+  uint32_t ReadRaw(const std::string& path, const char* section, const char* key, char* buffer,
+                   uint32_t size) override {
+    inner_.ForgetFiles();
+    return inner_.ReadRaw(path, section, key, buffer, size);
+  }
+
+ private:
+  ParsedProfileReader inner_{SystemFileSystem()};
+};
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The stand-in installation plus other aircraft folders up to 50 in all.
+const std::filesystem::path& Installation() {
+  static std::filesystem::path root = [] {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "volantis-bench-sim";
+    std::filesystem::remove_all(dir);
+    std::filesystem::copy(VOLANTIS_SIM_FIXTURE, dir, std::filesystem::copy_options::recursive);
+    std::string trainer = Read(dir / "Aircraft" / "Stand-in Trainer" / "aircraft.cfg");
+    std::string legacy = Read(dir / "Aircraft" / "Legacy2000" / "Aircraft.cfg");
+    for (int i = 0; i < 43; ++i) {
+      std::filesystem::path folder = dir / "Aircraft" / ("Other aircraft " + std::to_string(i));
+      std::filesystem::create_directories(folder);
+      std::string text = (i % 2 == 0) ? trainer : legacy;  // big and small files, none with the race title
+      std::ofstream(folder / "aircraft.cfg", std::ios::binary) << text;
+    }
+    return dir;
+  }();
+  return root;
+}
+
+void RunAircraftFour(benchmark::State& state, ProfileReader& reader) {
+  AppSettings settings;
+  ValidateWindow log;
+  CountingServer server;
+  BufferHostMemory host;
+  NullSounds sounds;
+  NoProcesses processes;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
+  validator.set_sim_folder(Installation().string());
+  const ReferenceAircraft& aircraft = *FindReferenceAircraft(4);
+  for (auto _ : state) {
+    reader.ForgetFiles();
+    benchmark::DoNotOptimize(validator.ValidateAircraft(aircraft));
+  }
+  if (server.failures != 0) state.SkipWithError("the stand-in aircraft 4 did not pass");
+}
+
+void BM_ValidateAircraftFour(benchmark::State& state) {
+  ParsedProfileReader reader(SystemFileSystem());
+  RunAircraftFour(state, reader);
+}
+BENCHMARK(BM_ValidateAircraftFour)->Unit(benchmark::kMillisecond);
+
+void BM_ValidateAircraftFourReparsingEveryRow(benchmark::State& state) {
+  ReparsingReader reader;
+  RunAircraftFour(state, reader);
+}
+BENCHMARK(BM_ValidateAircraftFourReparsingEveryRow)->Unit(benchmark::kMillisecond);
+
+void BM_ParseAircraftFourConfig(benchmark::State& state) {
+  std::string bytes = Read(Installation() / "Aircraft" / "T6-Texan_Racer" / "Aircraft.cfg");
+  for (auto _ : state) {
+    ProfileDocument document(bytes);
+    benchmark::DoNotOptimize(&document);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_ParseAircraftFourConfig)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
