@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace volantis::testing {
 
@@ -101,5 +102,109 @@ inline bool Screenshot(const std::string& name) {
   ::DeleteFileA(done.c_str());
   return taken;
 }
+
+}  // namespace volantis::testing
+
+namespace volantis::testing {
+
+struct WindowSearch {
+  const char* caption;
+  HWND found;
+};
+
+inline BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (::IsWindowVisible(window) && WindowText(window) == search->caption) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The visible top-level window of this thread with the given caption, or null.
+inline HWND FindThreadWindow(const char* caption) {
+  WindowSearch search{caption, nullptr};
+  ::EnumThreadWindows(::GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline BOOL CALLBACK CancelWindow(HWND window, LPARAM) {
+  ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+
+// What a message box shows: its text, its visible buttons, and whether it has an icon.
+struct MessageBoxView {
+  std::string text;
+  std::vector<int> buttons;
+  bool has_icon = false;
+};
+
+inline MessageBoxView ReadMessageBox(HWND box) {
+  MessageBoxView view;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!::IsWindowVisible(child)) continue;
+    const std::string kind = ClassOf(child);
+    const LONG style = ::GetWindowLongA(child, GWL_STYLE);
+    if (lstrcmpiA(kind.c_str(), "Button") == 0) {
+      view.buttons.push_back(::GetDlgCtrlID(child));
+    } else if (lstrcmpiA(kind.c_str(), "Static") == 0) {
+      if ((style & SS_TYPEMASK) == SS_ICON) {
+        view.has_icon = view.has_icon || ::SendMessageA(child, STM_GETICON, 0, 0) != 0;
+      } else if (!WindowText(child).empty()) {
+        view.text = WindowText(child);
+      }
+    }
+  }
+  return view;
+}
+
+// Drives modal dialogs from a thread timer that their own message loops serve:
+// each step runs on a tick and returns true when done; a step that never
+// finishes fails the test and ends every dialog of the thread, so nothing hangs.
+class ModalScript {
+ public:
+  using Step = std::function<bool()>;
+
+  explicit ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+    Current() = this;
+    timer_ = ::SetTimer(nullptr, 0, 30, Tick);
+  }
+  ~ModalScript() {
+    ::KillTimer(nullptr, timer_);
+    Current() = nullptr;
+    // Steps left once the dialog's loop has ended (such as waiting for it to close) run now.
+    while (next_ < steps_.size() && steps_[next_]()) ++next_;
+    EXPECT_EQ(next_, steps_.size()) << "the script stopped at step " << next_;
+  }
+  ModalScript(const ModalScript&) = delete;
+  ModalScript& operator=(const ModalScript&) = delete;
+
+ private:
+  static ModalScript*& Current() {
+    static ModalScript* current = nullptr;
+    return current;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ModalScript* self = Current();
+    if (self == nullptr || self->busy_ || self->next_ >= self->steps_.size()) return;
+    self->busy_ = true;
+    if (self->steps_[self->next_]()) {
+      ++self->next_;
+      self->tries_ = 0;
+    } else if (++self->tries_ > 300) {
+      ADD_FAILURE() << "step " << self->next_ << " never finished";
+      self->next_ = self->steps_.size();
+      ::EnumThreadWindows(::GetCurrentThreadId(), CancelWindow, 0);
+    }
+    self->busy_ = false;
+  }
+
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  int tries_ = 0;
+  bool busy_ = false;
+  UINT_PTR timer_ = 0;
+};
 
 }  // namespace volantis::testing

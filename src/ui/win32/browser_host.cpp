@@ -1,0 +1,258 @@
+#include "ui/win32/browser_host.h"
+
+#include <ole2.h>
+#include <oleauto.h>
+#include <ocidl.h>
+
+#include <vector>
+
+#include "ui/win32/com_ptr.h"
+
+namespace volantis::win32 {
+namespace {
+
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+constexpr CLSID kWebBrowserClassId = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+constexpr DISPID kNavigateDispatchId = 0x68;
+
+// The container side the control talks to. Reference-counted on the one thread.
+class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+ public:
+  explicit BrowserSite(HWND window) : window_(window) {}
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
+      *object = static_cast<IOleClientSite*>(this);
+    } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite)) {
+      *object = static_cast<IOleInPlaceSite*>(this);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame)) {
+      *object = static_cast<IOleInPlaceFrame*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker != nullptr) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+    if (container != nullptr) *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow (for both the in-place site and the frame)
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = window_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, RECT* position,
+                                             RECT* clip, OLEINPLACEFRAMEINFO* info) override {
+    if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr || info == nullptr) {
+      return E_POINTER;
+    }
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+    *document = nullptr;
+    ::GetClientRect(window_, position);
+    *clip = *position;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = ::GetAncestor(window_, GA_ROOT);
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleInPlaceUIWindow
+  HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+  // IOleInPlaceFrame
+  HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+ private:
+  ~BrowserSite() = default;
+  HWND window_;
+  ULONG references_ = 1;
+};
+
+// The hosting window's record: the site and the control's interfaces.
+class BrowserHost {
+ public:
+  explicit BrowserHost(HWND window) : window_(window) {}
+  BrowserHost(const BrowserHost&) = delete;
+  BrowserHost& operator=(const BrowserHost&) = delete;
+  ~BrowserHost() { Close(); }
+
+  void Create() {
+    if (FAILED(::CoCreateInstance(kWebBrowserClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put()))) {
+      return;
+    }
+    site_ = new BrowserSite(window_);
+    ComPtr<IPersistStreamInit> persist;
+    if (SUCCEEDED(object_->QueryInterface(IID_IPersistStreamInit, persist.put()))) persist->InitNew();
+    object_->SetClientSite(site_);
+    ::OleSetContainedObject(object_.get(), TRUE);
+    RECT rect;
+    ::GetClientRect(window_, &rect);
+    object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_, &rect);
+    object_->QueryInterface(IID_IOleInPlaceObject, in_place_.put());
+    object_->QueryInterface(IID_IDispatch, dispatch_.put());
+  }
+
+  void Close() {
+    if (in_place_) in_place_->InPlaceDeactivate();
+    in_place_.reset();
+    dispatch_.reset();
+    if (object_) {
+      object_->Close(OLECLOSE_NOSAVE);
+      object_->SetClientSite(nullptr);
+      object_.reset();
+    }
+    if (site_ != nullptr) std::exchange(site_, nullptr)->Release();
+  }
+
+  void Resize() {
+    if (!in_place_) return;
+    RECT rect;
+    ::GetClientRect(window_, &rect);
+    in_place_->SetObjectRects(&rect, &rect);
+  }
+
+  bool created() const { return static_cast<bool>(dispatch_); }
+
+  HRESULT Navigate(const std::string& address) {
+    if (!dispatch_) return E_FAIL;
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, address.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
+    if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, address.c_str(), -1, wide.data(), length);
+    BSTR url = ::SysAllocString(wide.data());
+    if (url == nullptr) return E_OUTOFMEMORY;
+    // Arguments go in reverse order: headers, post data, target frame, flags, then the address.
+    VARIANT empty[4];
+    VARIANTARG arguments[5];
+    for (int i = 0; i < 4; ++i) {
+      ::VariantInit(&empty[i]);
+      ::VariantInit(&arguments[i]);
+      arguments[i].vt = VT_VARIANT | VT_BYREF;
+      arguments[i].pvarVal = &empty[i];
+    }
+    ::VariantInit(&arguments[4]);
+    arguments[4].vt = VT_BSTR;
+    arguments[4].bstrVal = url;
+    DISPPARAMS parameters = {arguments, nullptr, 5, 0};
+    const HRESULT result = dispatch_->Invoke(kNavigateDispatchId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                             &parameters, nullptr, nullptr, nullptr);
+    ::SysFreeString(url);
+    return result;
+  }
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+
+ private:
+  HWND window_;
+  BrowserSite* site_ = nullptr;
+  ComPtr<IOleObject> object_;
+  ComPtr<IOleInPlaceObject> in_place_;
+  ComPtr<IDispatch> dispatch_;
+};
+
+BrowserHost* HostOf(HWND window) {
+  if (window == nullptr) return nullptr;
+  char name[64] = {};
+  if (::GetClassNameA(window, name, sizeof name) == 0 || lstrcmpiA(name, kBrowserHostClass) != 0) return nullptr;
+  return reinterpret_cast<BrowserHost*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK BrowserHost::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+  try {
+    switch (message) {
+      case WM_CREATE: {
+        auto* host = new BrowserHost(window);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+        host->Create();
+        return 0;
+      }
+      case WM_SIZE:
+        if (BrowserHost* host = HostOf(window)) host->Resize();
+        return 0;
+      case WM_DESTROY:
+        if (BrowserHost* host = HostOf(window)) host->Close();
+        return 0;
+      case WM_NCDESTROY: {
+        auto* host = reinterpret_cast<BrowserHost*>(::SetWindowLongPtrA(window, GWLP_USERDATA, 0));
+        delete host;
+        break;
+      }
+      default:
+        break;
+    }
+  } catch (...) {
+  }
+  return ::DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool RegisterBrowserHostClass(HINSTANCE module) {
+  WNDCLASSA existing;
+  if (::GetClassInfoA(module, kBrowserHostClass, &existing)) return true;
+  WNDCLASSA window_class = {};
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = BrowserHost::WindowProc;
+  window_class.hInstance = module;
+  window_class.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  window_class.lpszClassName = kBrowserHostClass;
+  return ::RegisterClassA(&window_class) != 0;
+}
+
+void UnregisterBrowserHostClass(HINSTANCE module) { ::UnregisterClassA(kBrowserHostClass, module); }
+
+bool BrowserControlCreated(HWND host) {
+  BrowserHost* browser = HostOf(host);
+  return browser != nullptr && browser->created();
+}
+
+HRESULT NavigateBrowser(HWND host, const std::string& address) {
+  BrowserHost* browser = HostOf(host);
+  return browser != nullptr ? browser->Navigate(address) : E_FAIL;
+}
+
+}  // namespace volantis::win32

@@ -1,0 +1,27 @@
+#pragma once
+// A window class that hosts the system's web browser control in a minimal OLE
+// container of our own (client site, in-place site and in-place frame). The
+// Results window's template places a window of this class; creating it creates
+// the control inside, resizing it resizes the control, destroying it closes the
+// control. Everything on the thread that created the window, after OleInitialize.
+#include <windows.h>
+
+#include <string>
+
+namespace volantis::win32 {
+
+inline constexpr const char* kBrowserHostClass = "VolantisBrowserHost";
+
+// Registers (once per module) and unregisters the hosting window class.
+bool RegisterBrowserHostClass(HINSTANCE module);
+void UnregisterBrowserHostClass(HINSTANCE module);
+
+// True when the window hosts a created browser control.
+bool BrowserControlCreated(HWND host);
+
+// Navigates the control to address: the control's dispatch method 0x68 with the
+// address and four empty optional arguments. The call's result, or E_FAIL when
+// there is no control.
+HRESULT NavigateBrowser(HWND host, const std::string& address);
+
+}  // namespace volantis::win32

@@ -1,0 +1,415 @@
+// The Race Settings dialog, the About box and the Results window as real
+// dialogs, driven with window messages: typing into the edits, pressing the
+// buttons and keys, reading message boxes, checking what lands in the registry.
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "fake_settings.h"
+#include "platform/settings_store.h"
+#include "resource.h"
+#include "ui/settings_profile.h"
+#include "ui/win32/browser_host.h"
+#include "ui/win32/hot_key_win32.h"
+#include "ui/win32/results_window.h"
+#include "ui/win32/settings_dialog.h"
+#include "win_test_support.h"
+
+namespace volantis {
+namespace {
+
+using testing::FindThreadWindow;
+using testing::HostWindow;
+using testing::ItemText;
+using testing::ModalScript;
+using testing::Pump;
+using testing::PumpUntil;
+using Step = ModalScript::Step;
+
+HINSTANCE Module() { return ::GetModuleHandleA(nullptr); }
+
+constexpr const char* kSettingsCaption = "Race Settings";
+
+HWND SettingsWindow() { return FindThreadWindow(kSettingsCaption); }
+
+// Steps of a script.
+Step WaitFor(const char* caption) {
+  return [caption] { return FindThreadWindow(caption) != nullptr; };
+}
+
+Step Check(std::function<void()> body) {
+  return [body] {
+    body();
+    return true;
+  };
+}
+
+Step Press(int control) {
+  return [control] {
+    ::PostMessageA(::GetDlgItem(SettingsWindow(), control), BM_CLICK, 0, 0);
+    return true;
+  };
+}
+
+// Selects the edit's text and types over it, one character message at a time.
+Step Type(int control, std::string text) {
+  return [control, text] {
+    HWND edit = ::GetDlgItem(SettingsWindow(), control);
+    ::SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : text) ::PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    return true;
+  };
+}
+
+// Waits for the module's message box, checks it and presses its OK button.
+Step ExpectMessage(std::string expected) {
+  return [expected] {
+    HWND box = FindThreadWindow("TarvexCheck");
+    if (box == nullptr) return false;
+    const testing::MessageBoxView view = testing::ReadMessageBox(box);
+    EXPECT_EQ(view.text, expected);
+    EXPECT_EQ(view.buttons, std::vector<int>{IDOK}) << expected;
+    EXPECT_FALSE(view.has_icon) << expected;
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return true;
+  };
+}
+
+Step WaitClosed(const char* caption) {
+  return [caption] { return FindThreadWindow(caption) == nullptr; };
+}
+
+Step Screenshot(std::string name) {
+  return [name] {
+    testing::Screenshot(name);
+    return true;
+  };
+}
+
+WORD HotKeyShown() {
+  return static_cast<WORD>(::SendDlgItemMessageA(SettingsWindow(), IDC_HOT_KEY, HKM_GETHOTKEY, 0, 0));
+}
+
+// A value of the profile as stored, or a marker when missing or of another type.
+bool ReadProfileValue(const char* name, DWORD wanted_type, void* data, DWORD size) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tarvex\\TarvexCheck\\Settings", 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = 0;
+  const bool read = ::RegQueryValueExA(key, name, nullptr, &type, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+                    type == wanted_type;
+  ::RegCloseKey(key);
+  return read;
+}
+
+DWORD RegistryNumber(const char* name) {
+  DWORD value = 0;
+  return ReadProfileValue(name, REG_DWORD, &value, sizeof value) ? value : 0xDEADBEEF;
+}
+
+std::string RegistryText(const char* name) {
+  char value[256] = {};
+  return ReadProfileValue(name, REG_SZ, value, sizeof value - 1) ? value : "<missing>";
+}
+
+class RaceSettingsTest : public ::testing::Test {
+ protected:
+  RaceSettingsTest() {
+    for (const char* key : {"Software\\Tarvex\\TarvexCheck\\Settings", "Software\\Tarvex\\TarvexCheck",
+                            "Software\\Tarvex"}) {
+      ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    }
+    LoadSettings(settings_, *store_, hot_keys_);
+  }
+  ~RaceSettingsTest() override { ::UnregisterHotKey(host_.get(), 0); }
+
+  bool Run() { return win32::RunRaceSettings(Module(), host_.get(), settings_, *store_, hot_keys_); }
+
+  HostWindow host_;
+  AppSettings settings_;
+  std::unique_ptr<SettingsStore> store_ = OpenUserSettingsStore();
+  win32::WindowHotKey hot_keys_{host_.get()};
+};
+
+TEST_F(RaceSettingsTest, OpensFilledFromTheSettingsAndSavesTheWholeProfile) {
+  settings_.player_name = "Ann";
+  settings_.server_ip = "192.0.2.7";
+  settings_.server_port = 8080;
+  settings_.sound_skip = false;
+  settings_.sound_validate = false;
+  settings_.hot_key_code = VK_F5;
+  settings_.hot_key_modifiers = kHotKeyShift;
+  ModalScript script({
+      WaitFor(kSettingsCaption),
+      Check([] {
+        HWND dialog = SettingsWindow();
+        EXPECT_EQ(ItemText(dialog, IDC_PLAYER_NAME), "Ann");
+        EXPECT_EQ(ItemText(dialog, IDC_SERVER_IP), "192.0.2.7");
+        EXPECT_EQ(ItemText(dialog, IDC_SERVER_PORT), "8080");
+        EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_SOUND_CROSS), BST_CHECKED);
+        EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_SOUND_SKIP), BST_UNCHECKED);
+        EXPECT_EQ(::IsDlgButtonChecked(dialog, IDC_SOUND_VALIDATE), BST_UNCHECKED);
+        EXPECT_EQ(HotKeyShown(), MAKEWORD(VK_F5, HOTKEYF_SHIFT)) << "Shift+F5 shown again";
+      }),
+      Screenshot("race-settings"),
+      Type(IDC_PLAYER_NAME, "Bob"),
+      Press(IDC_SOUND_SKIP),
+      Press(IDOK),
+      WaitClosed(kSettingsCaption),
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(settings_.player_name, "Bob");
+  EXPECT_TRUE(settings_.sound_skip);
+  EXPECT_EQ(RegistryText("PlayerName"), "Bob");
+  EXPECT_EQ(RegistryText("ServerIP"), "192.0.2.7");
+  EXPECT_EQ(RegistryNumber("ServerPort"), 8080u);
+  EXPECT_EQ(RegistryNumber("SoundSkip"), 1u);
+  EXPECT_EQ(RegistryNumber("SoundValidate"), 0u);
+  EXPECT_EQ(RegistryNumber("HotKeyCode"), static_cast<DWORD>(VK_F5)) << "Save rewrites the hot key as it stands";
+  EXPECT_EQ(RegistryNumber("HotKeyModifiers"), 1u);
+}
+
+TEST_F(RaceSettingsTest, BrokenBoundsKeepTheDialogOpenAndFocusTheField) {
+  ModalScript script({
+      WaitFor(kSettingsCaption),
+      Type(IDC_PLAYER_NAME, std::string(31, 'x')),
+      Check([] { EXPECT_EQ(ItemText(SettingsWindow(), IDC_PLAYER_NAME), std::string(30, 'x')) << "31st refused"; }),
+      Type(IDC_SERVER_PORT, "65536"),
+      Press(IDOK),
+      ExpectMessage("Please enter an integer between 0 and 65535."),
+      Check([] {
+        ASSERT_NE(SettingsWindow(), nullptr) << "still open";
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(SettingsWindow(), IDC_SERVER_PORT));
+      }),
+      Type(IDC_SERVER_PORT, "80a"),
+      Press(IDOK),
+      ExpectMessage("Please enter an integer between 0 and 65535."),
+      Type(IDC_SERVER_PORT, "65535"),
+      Press(IDOK),
+      WaitClosed(kSettingsCaption),
+  });
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(settings_.player_name, std::string(30, 'x'));
+  EXPECT_EQ(settings_.server_port, 65535);
+  EXPECT_EQ(RegistryNumber("ServerPort"), 65535u);
+}
+
+TEST_F(RaceSettingsTest, CancelChangesNothingButSetAndClearAlreadyActed) {
+  settings_.player_name = "Ann";
+  ModalScript script({
+      WaitFor(kSettingsCaption),
+      Press(IDC_HOT_KEY_SET),  // the control is empty
+      ExpectMessage(kHotKeyEmptyText),
+      Check([] { ::SendDlgItemMessageA(SettingsWindow(), IDC_HOT_KEY, HKM_SETHOTKEY, MAKEWORD(VK_F5, HOTKEYF_SHIFT), 0); }),
+      Press(IDC_HOT_KEY_SET),
+      ExpectMessage("Hot Key set"),
+      Type(IDC_PLAYER_NAME, "Changed"),
+      Press(IDCANCEL),
+      WaitClosed(kSettingsCaption),
+  });
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(settings_.player_name, "Ann") << "Cancel keeps the old values";
+  EXPECT_EQ(settings_.hot_key_code, VK_F5);
+  EXPECT_EQ(settings_.hot_key_modifiers, kHotKeyShift);
+  EXPECT_EQ(RegistryNumber("HotKeyCode"), static_cast<DWORD>(VK_F5));
+  EXPECT_EQ(RegistryNumber("HotKeyModifiers"), 0x01u);
+  EXPECT_EQ(RegistryText("PlayerName"), "Ann") << "Set saved the settings as they stood, not the typed name";
+
+  testing::HostWindow other;
+  EXPECT_FALSE(::RegisterHotKey(other.get(), 9, MOD_SHIFT, VK_F5)) << "Shift+F5 is registered";
+
+  ModalScript reopen({
+      WaitFor(kSettingsCaption),
+      Check([] { EXPECT_EQ(HotKeyShown(), MAKEWORD(VK_F5, HOTKEYF_SHIFT)); }),
+      Press(IDC_HOT_KEY_CLEAR),
+      ExpectMessage("Hot Key cleared"),
+      Check([] { EXPECT_EQ(HotKeyShown(), 0); }),
+      Press(IDCANCEL),
+      WaitClosed(kSettingsCaption),
+  });
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(settings_.hot_key_code, 0);
+  EXPECT_EQ(RegistryNumber("HotKeyCode"), 0u);
+  EXPECT_TRUE(::RegisterHotKey(other.get(), 9, MOD_SHIFT, VK_F5)) << "unregistered";
+  ::UnregisterHotKey(other.get(), 9);
+}
+
+TEST_F(RaceSettingsTest, HotKeyErrorsShowTheSystemText) {
+  testing::FakeHotKeys failing;
+  failing.register_result = {false, ERROR_ACCESS_DENIED};
+  failing.unregister_result = {false, ERROR_ACCESS_DENIED};
+  ModalScript script({
+      WaitFor(kSettingsCaption),
+      Check([] { ::SendDlgItemMessageA(SettingsWindow(), IDC_HOT_KEY, HKM_SETHOTKEY, MAKEWORD('K', HOTKEYF_ALT), 0); }),
+      Press(IDC_HOT_KEY_SET),
+      ExpectMessage("Error 5 setting Hot Key. Access is denied.\r\n"),
+      Press(IDC_HOT_KEY_CLEAR),
+      ExpectMessage("Error 5 clearing Hot Key. Access is denied.\r\n"),
+      Press(IDCANCEL),
+      WaitClosed(kSettingsCaption),
+  });
+  EXPECT_FALSE(win32::RunRaceSettings(Module(), host_.get(), settings_, *store_, failing));
+  ASSERT_GE(failing.calls.size(), 2u);
+  EXPECT_EQ(failing.calls[1].modifier_keys, static_cast<uint32_t>(MOD_ALT));
+}
+
+TEST(AboutBox, ShowsTheVersionAndClosesWithOk) {
+  HostWindow host;
+  AppSettings settings;
+  ModalScript script({
+      WaitFor("About Volantis.dll"),
+      Check([] { EXPECT_EQ(ItemText(FindThreadWindow("About Volantis.dll"), IDC_VERSION), "Volantis.dll Version 2.6"); }),
+      Screenshot("about-box"),
+      [] {
+        ::PostMessageA(::GetDlgItem(FindThreadWindow("About Volantis.dll"), IDOK), BM_CLICK, 0, 0);
+        return true;
+      },
+      WaitClosed("About Volantis.dll"),
+  });
+  win32::RunAboutBox(Module(), host.get(), settings);
+}
+
+// A loopback listener that records the first request line it is sent.
+class RequestCatcher {
+ public:
+  RequestCatcher() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(1, 1), &data);
+    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(socket_, 4);
+    int length = sizeof address;
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~RequestCatcher() {
+    ::closesocket(socket_);
+    ::WSACleanup();
+  }
+  int port() const { return port_; }
+
+  // Pumps messages until a request arrives; its first line, or empty text.
+  std::string NextRequestLine(int milliseconds) {
+    std::string line;
+    PumpUntil(
+        [&] {
+          fd_set ready;
+          FD_ZERO(&ready);
+          FD_SET(socket_, &ready);
+          timeval none = {0, 0};
+          if (::select(0, &ready, nullptr, nullptr, &none) != 1) return false;
+          SOCKET client = ::accept(socket_, nullptr, nullptr);
+          char buffer[1024] = {};
+          const int got = ::recv(client, buffer, sizeof buffer - 1, 0);
+          const char answer[] = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>results</body></html>";
+          ::send(client, answer, sizeof answer - 1, 0);
+          ::closesocket(client);
+          line = std::string(buffer, got > 0 ? got : 0);
+          line = line.substr(0, line.find("\r\n"));
+          return true;
+        },
+        milliseconds);
+    return line;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+TEST(ResultsWindow, HostsTheBrowserNavigatesAndShowsTheAddress) {
+  HostWindow host;
+  RequestCatcher server;
+  AppSettings settings;
+  settings.server_ip = "127.0.0.1";
+  settings.server_port = server.port();
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  EXPECT_EQ(results.window(), nullptr);
+  results.ShowResultsPage();
+  HWND window = results.window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_EQ(testing::WindowText(window), "Volantis Results");
+  EXPECT_TRUE(win32::BrowserControlCreated(::GetDlgItem(window, IDC_BROWSER))) << "the web browser control is hosted";
+  EXPECT_EQ(results.last_navigation(), S_OK);
+  const std::string address =
+      "http://127.0.0.1:" + std::to_string(server.port()) + "/validate?op=show_race_results";
+  EXPECT_EQ(ItemText(window, IDC_ADDRESS), address);
+  const std::string request = server.NextRequestLine(8000);
+  EXPECT_EQ(request, "GET /validate?op=show_race_results HTTP/1.1");
+  testing::Screenshot("results-window");
+
+  // Enter in the address edit presses Go, which navigates to the text as typed.
+  HWND edit = ::GetDlgItem(window, IDC_ADDRESS);
+  ::SetWindowTextA(edit, ("http://127.0.0.1:" + std::to_string(server.port()) + "/typed").c_str());
+  ::SetFocus(edit);
+  testing::PostKey(edit, VK_RETURN);
+  const std::string typed = server.NextRequestLine(8000);
+  EXPECT_EQ(results.last_navigation(), S_OK);
+  EXPECT_EQ(typed, "GET /typed HTTP/1.1");
+
+  testing::PostKey(edit, VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(window); }));
+  ::SetWindowTextA(edit, "");
+  results.ShowResultsPage();
+  EXPECT_EQ(results.window(), window) << "shown again, not created again";
+  EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_EQ(ItemText(window, IDC_ADDRESS), address) << "and navigated again";
+}
+
+TEST(ResultsWindow, EmptyServerAddressGivesAnEmptyHostPart) {
+  HostWindow host;
+  AppSettings settings;
+  settings.server_port = 80;
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  results.ShowResultsPage();
+  EXPECT_EQ(ItemText(results.window(), IDC_ADDRESS), "http://:80/validate?op=show_race_results");
+}
+
+TEST(ResultsWindow, ControlsFollowTheWindowSize) {
+  HostWindow host;
+  AppSettings settings;
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  results.ShowResultsPage();
+  HWND window = results.window();
+  auto rect_of = [window](int id) {
+    RECT rect;
+    ::GetWindowRect(::GetDlgItem(window, id), &rect);
+    ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const RECT go_before = rect_of(IDC_GO);
+  const RECT edit_before = rect_of(IDC_ADDRESS);
+  const RECT browser_before = rect_of(IDC_BROWSER);
+  ::SetWindowPos(window, nullptr, 0, 0, 700, 420, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  RECT client;
+  ::GetClientRect(window, &client);
+  const RECT go = rect_of(IDC_GO);
+  const RECT edit = rect_of(IDC_ADDRESS);
+  const RECT browser = rect_of(IDC_BROWSER);
+  const int go_width = go_before.right - go_before.left;
+  EXPECT_EQ(go.left, client.right - go_width - 13);
+  EXPECT_EQ(go.top, go_before.top);
+  EXPECT_EQ(go.right - go.left, go_width);
+  EXPECT_EQ(go.bottom - go.top, go_before.bottom - go_before.top);
+  EXPECT_EQ(edit.left, edit_before.left);
+  EXPECT_EQ(edit.top, edit_before.top);
+  EXPECT_EQ(edit.right - edit.left, client.right - go_width - edit_before.left - 19);
+  EXPECT_EQ(edit.right, go.left - 6) << "the edit ends 6 left of the button";
+  EXPECT_EQ(edit.bottom - edit.top, edit_before.bottom - edit_before.top);
+  EXPECT_EQ(browser.left, browser_before.left);
+  EXPECT_EQ(browser.top, browser_before.top);
+  EXPECT_EQ(browser.right - browser.left, client.right - 24);
+  EXPECT_EQ(browser.bottom - browser.top, client.bottom - browser_before.top - 12);
+}
+
+}  // namespace
+}  // namespace volantis
