@@ -1,0 +1,96 @@
+// Measures one validation run of aircraft 4 (every check plus the title search
+// over 50 aircraft folders) on the Windows half with the system's profile reader
+// and with ours. A measuring program, not a test: it prints milliseconds per run.
+//   tools/wine/run-wine.sh build/<dir>/tests/validation/validation_wine_timing.exe
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/buffer_host_memory.h"
+#include "platform/file_system.h"
+#include "platform/parsed_profile_reader.h"
+#include "platform/profile_reader.h"
+#include "server/validation_server.h"
+#include "ui/app_settings.h"
+#include "ui/validate_window.h"
+#include "validation/validator.h"
+
+namespace {
+
+using namespace volantis;
+
+class CountingServer : public ValidationServer {
+ public:
+  bool TimeSync() override { return true; }
+  void SendResultsText(bool success, const std::string&) override { failures += success ? 0 : 1; }
+  int failures = 0;
+};
+
+class NullSounds : public SoundPlayer {
+ public:
+  void Play(const char*) override {}
+};
+
+class NoProcesses : public ProcessList {
+ public:
+  bool SnapshotProcesses(std::vector<ProcessEntry>*) override { return false; }
+  FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
+};
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+double Measure(ProfileReader& reader, const std::string& folder, int runs, int* failures) {
+  AppSettings settings;
+  ValidateWindow log;
+  CountingServer server;
+  BufferHostMemory host;
+  NullSounds sounds;
+  NoProcesses processes;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
+  validator.set_sim_folder(folder);
+  LARGE_INTEGER frequency, start, end;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
+  for (int i = 0; i < runs; ++i) {
+    reader.ForgetFiles();
+    validator.ValidateAircraft(*FindReferenceAircraft(4));
+  }
+  ::QueryPerformanceCounter(&end);
+  *failures = server.failures;
+  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) / runs;
+}
+
+}  // namespace
+
+int main() {
+  std::string fixture = VOLANTIS_SIM_FIXTURE;
+  for (char& c : fixture) {
+    if (c == '/') c = '\\';
+  }
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "volantis-timing-sim";
+  std::filesystem::remove_all(dir);
+  std::filesystem::copy(fixture, dir, std::filesystem::copy_options::recursive);
+  std::string trainer = Read(dir / "Aircraft" / "Stand-in Trainer" / "aircraft.cfg");
+  std::string legacy = Read(dir / "Aircraft" / "Legacy2000" / "Aircraft.cfg");
+  for (int i = 0; i < 43; ++i) {
+    std::filesystem::path folder = dir / "Aircraft" / ("Other aircraft " + std::to_string(i));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "aircraft.cfg", std::ios::binary) << ((i % 2 == 0) ? trainer : legacy);
+  }
+  std::string folder = dir.make_preferred().string();
+  int failures = 0;
+  double system_ms = Measure(SystemProfileReader(), folder, 10, &failures);
+  std::printf("system profile reader: %.2f ms per run (%d failed runs)\n", system_ms, failures);
+  ParsedProfileReader ours(SystemFileSystem());
+  double ours_ms = Measure(ours, folder, 10, &failures);
+  std::printf("our profile reader:    %.2f ms per run (%d failed runs)\n", ours_ms, failures);
+  std::filesystem::remove_all(dir);
+  return 0;
+}
