@@ -78,7 +78,7 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   char caption[256] = {}, text[1024] = {};
   ::GetWindowTextA(window, caption, sizeof(caption));
   ::GetDlgItemTextA(window, 0xFFFF, text, sizeof(text));
-  Say("DIALOG caption=\"%s\" text=\"%s\"", caption, text);
+  Say("DIALOG %u caption=\"%s\" text=\"%s\"", static_cast<unsigned>(g_answered.size()), caption, text);
   const bool yes = g_dialog_answer == DialogAnswer::kYes;
   int button = yes ? IDYES : IDNO;
   if (!::GetDlgItem(window, button)) button = yes ? IDOK : IDCANCEL;
@@ -282,13 +282,25 @@ class Simulator {
         window_.GiveMenuBar();
       } else if (words[1] == "replace") {
         window_.ReplaceMenuBar();
+      } else if (words[1] == "marked") {
+        window_.GiveMarkedMenuBar();
       } else if (words[1] == "print") {
         window_.PrintMenuBar();
       } else {
-        return bad("menubar takes give, replace or print");
+        return bad("menubar takes give, replace, marked or print");
       }
     } else if (step == "watch" && words.size() == 3 && ParseNumber(words[1], a) && ParseNumber(words[2], b)) {
       window_.Watch(a, b);
+    } else if (step == "waitfor" && words.size() == 3 && words[1] == "hooked" && ParseNumber(words[2], a)) {
+      if (!NeedWindow(number)) return false;
+      // Runs the loop until the module has subclassed the window, at most MS.
+      const DWORD start = ::GetTickCount();
+      while (window_.OwnProcedureInstalled() && ::GetTickCount() - start < a && !quit_) Pump(10);
+      if (window_.OwnProcedureInstalled()) {
+        Say("WAITFOR hooked timed out");
+      } else {
+        Say("WAITFOR hooked");
+      }
     } else if (step == "timers" && words.size() == 1) {
       Say("TIMERS ticks=%d", thread_timer_ticks_);
       thread_timer_ticks_ = 0;

@@ -86,6 +86,16 @@ void SimWindow::ReplaceMenuBar() {
   Say("MENUBAR replaced");
 }
 
+void SimWindow::GiveMarkedMenuBar() {
+  HMENU bar = ::CreateMenu();
+  ::AppendMenuA(bar, MF_STRING, 45001, "&Marked");
+  ::AppendMenuA(bar, MF_STRING, 40100, "&Other");
+  HMENU old_bar = ::GetMenu(window_);
+  ::SetMenu(window_, bar);
+  if (old_bar) ::DestroyMenu(old_bar);
+  Say("MENUBAR marked");
+}
+
 void SimWindow::PrintMenuBar() const {
   HMENU bar = ::GetMenu(window_);
   if (!bar) {

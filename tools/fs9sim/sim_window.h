@@ -30,6 +30,8 @@ class SimWindow {
   void GiveMenuBar();
   void GiveMenuBarAfter(UINT milliseconds);
   void ReplaceMenuBar();
+  // A bar whose first item already carries the module's popup identifier.
+  void GiveMarkedMenuBar();
   void PrintMenuBar() const;
 
   // Messages seen since start; watched ones are also printed as they arrive.
