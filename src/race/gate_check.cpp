@@ -142,7 +142,7 @@ void GateCheck(RaceState& state, const RaceServices& services, double lat, doubl
   CheckSpeed(state, services, lat, lon);
 
   RaceDefinition& definition = services.settings.race_definition;
-  GatesLockGuard guard(definition);
+  GatesLockGuard guard(definition, services.gates_lock_timeout_ms);
   if (!guard.acquired()) {
     state.log->Log(kLogNormal, "ERROR: Timed out waiting for gates lock in GateCheck.\n");
     return;

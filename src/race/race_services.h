@@ -1,6 +1,8 @@
 #pragma once
 // What the judge and the monitor need from the program and the platform, passed
 // in so tests and the replay tool can supply their own.
+#include <cstdint>
+
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/sound_player.h"
@@ -13,6 +15,7 @@ struct RaceServices {
   Clock& clock;           // the high-resolution counter and the tick count
   SoundPlayer& sounds;
   HostPoster& poster;     // the host's main window: target of the race-finished command
+  uint32_t gates_lock_timeout_ms = kGatesLockTimeoutMs;
 };
 
 }  // namespace volantis

@@ -1,1 +1,284 @@
+#include "race/race_monitor.h"
+
+#include <cmath>
+#include <thread>
+
 #include <gtest/gtest.h>
+
+#include "host/host_values.h"
+#include "platform/buffer_host_memory.h"
+#include "race/gate_crossing.h"
+#include "race_fakes.h"
+
+namespace volantis {
+namespace {
+
+using testing::JudgeBench;
+using Lines = std::vector<std::string>;
+
+int64_t LatRaw(double degrees) { return std::llround(degrees / 2.0951091487837895e-15); }
+int64_t LonRaw(double degrees) { return std::llround(degrees / 1.951563910473908e-17); }
+int64_t AltRaw(double feet) { return std::llround(feet / 3.2808398950131235 * 4294967296.0); }
+
+struct MonitorBench : JudgeBench {
+  BufferHostMemory memory;
+  testing::CountingLogView view;
+  RaceMonitor monitor{state, services, memory};
+
+  MonitorBench() {
+    state.log->SetView(&view);
+    memory.Write<int16_t>(kOffsetSimulationRate, 256);
+    memory.Write<int8_t>(kOffsetCrashDetection, 1);
+  }
+  ~MonitorBench() { state.log->SetView(nullptr); }
+
+  void Place(double lat, double lon, double alt = 500) {
+    memory.Write<int64_t>(kOffsetLatitude, LatRaw(lat));
+    memory.Write<int64_t>(kOffsetLongitude, LonRaw(lon));
+    memory.Write<int64_t>(kOffsetAltitude, AltRaw(alt));
+  }
+};
+
+TEST(MonitorCycleTest, FirstSampleOnlySeeds) {
+  MonitorBench b;
+  b.AddLineOfGates(3);
+  b.state.prev_lat = 0.005;  // as if a crossing of gate 1 led here
+  b.state.prev_lon = 0.0001;
+  b.Place(0.005, -0.0001);
+  b.monitor.MonitorCycle();
+  EXPECT_TRUE(b.journal.entries().empty());
+  EXPECT_FALSE(b.state.first_sample);
+  EXPECT_NEAR(b.state.prev_lon, -0.0001, 1e-12);
+  EXPECT_EQ(b.view.positions_set.load(), 1);
+}
+
+TEST(MonitorCycleTest, ChangedPositionsAreJudgedAndParkedOnesAreNot) {
+  MonitorBench b;
+  b.AddLineOfGates(3);
+  b.Place(0.005, 0.0001);
+  b.monitor.MonitorCycle();  // seeds
+  b.Place(0.005, -0.0001);
+  b.monitor.MonitorCycle();
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG Gate 1 crossed.\n", "SOUND WAVE_GATE_CROSSED_DING"}));
+  // Parked: no judging at all, so not even the speed check takes its reference.
+  for (int i = 0; i < 5; ++i) b.monitor.MonitorCycle();
+  EXPECT_EQ(b.state.speed_ref_time, 0);
+  b.clock.counter = 123 * 10000000LL;
+  b.Place(0.005, -0.0002);
+  b.monitor.MonitorCycle();
+  EXPECT_EQ(b.state.speed_ref_time, 123);
+  EXPECT_EQ(b.view.positions_set.load(), 8);  // every sample shows the position
+}
+
+TEST(MonitorCycleTest, PositionsConvertFromRawValues) {
+  MonitorBench b;
+  b.memory.Write<int64_t>(kOffsetLatitude, 4294967296LL * 10001750 / 90 * 45);  // 45 degrees north
+  b.memory.Write<int64_t>(kOffsetLongitude, INT64_MIN / 2);                       // 90 degrees west
+  b.memory.Write<int64_t>(kOffsetAltitude, 1000LL << 32);                        // 1000 metres
+  b.monitor.MonitorCycle();
+  EXPECT_NEAR(b.state.prev_lat, 45, 1e-9);
+  EXPECT_EQ(b.state.prev_lon, -90);
+  EXPECT_NEAR(b.state.prev_alt, 3280.8398950131235, 1e-9);
+}
+
+TEST(MonitorCycleTest, FairnessFlagsOnlyWhileTiming) {
+  struct Case {
+    const char* name;
+    int16_t rate;
+    int8_t crash;
+    uint16_t slew;
+    bool sim_rate, crash_detect, slewed;
+  };
+  const Case cases[] = {
+      {"real time, all in order", 256, 1, 0, false, false, false},
+      {"half rate", 128, 1, 0, true, false, false},
+      {"double rate", 512, 1, 0, true, false, false},
+      {"crash detection off", 256, 0, 0, false, true, false},
+      {"crash detection byte 2", 256, 2, 0, false, true, false},
+      {"slewing", 256, 1, 1, false, false, true},
+      {"slew word 2 is not slewing", 256, 1, 2, false, false, false},
+  };
+  for (const Case& c : cases) {
+    for (bool running : {false, true}) {
+      MonitorBench b;
+      b.state.race_running = running;
+      b.memory.Write<int16_t>(kOffsetSimulationRate, c.rate);
+      b.memory.Write<int8_t>(kOffsetCrashDetection, c.crash);
+      b.memory.Write<uint16_t>(kOffsetSlew, c.slew);
+      b.monitor.MonitorCycle();
+      // Sticky: back in order, the flag stays.
+      b.memory.Write<int16_t>(kOffsetSimulationRate, 256);
+      b.memory.Write<int8_t>(kOffsetCrashDetection, 1);
+      b.memory.Write<uint16_t>(kOffsetSlew, 0);
+      b.monitor.MonitorCycle();
+      const std::string name = std::string(c.name) + (running ? " while timing" : " before the start");
+      EXPECT_EQ(b.state.cheated_sim_rate, running && c.sim_rate) << name;
+      EXPECT_EQ(b.state.cheated_crash_detect, running && c.crash_detect) << name;
+      EXPECT_EQ(b.state.slewed, running && c.slewed) << name;
+    }
+  }
+}
+
+TEST(MonitorCycleTest, SamplingAllowed) {
+  struct Case {
+    uint32_t command_tick;
+    uint32_t now;
+    bool paused;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {1000, 1499, false, false},
+      {1000, 1500, false, true},
+      {0, 100000, false, true},
+      {0, 100000, true, false},
+      {0xFFFFFF00u, 0x000000F3u, false, false},  // 499 ms across the wrap
+      {0xFFFFFF00u, 0x000000F4u, false, true},   // 500 ms across the wrap
+      {5000, 4000, false, true},                 // a tick far "behind" is far in unsigned terms
+  };
+  for (const Case& c : cases) {
+    MonitorBench b;
+    b.state.command_tick = c.command_tick;
+    b.clock.tick = c.now;
+    b.state.sampling_paused = c.paused;
+    EXPECT_EQ(b.monitor.SamplingAllowed(), c.allowed) << c.command_tick << " -> " << c.now << " paused " << c.paused;
+  }
+}
+
+// A cycle that may not sample leaves the previous sample and the display alone,
+// so the next sample is compared with the last one taken.
+TEST(MonitorCycleTest, CyclesWithoutSamplingTouchNothing) {
+  MonitorBench b;
+  b.AddLineOfGates(3);
+  b.Place(0.005, 0.0001);
+  b.monitor.MonitorCycle();
+  b.state.command_tick = b.clock.tick - 100;
+  b.Place(0.005, 0.00005);
+  b.monitor.MonitorCycle();
+  b.state.command_tick = 0;
+  b.state.sampling_paused = true;
+  b.Place(0.005, -0.00005);
+  b.monitor.MonitorCycle();
+  EXPECT_EQ(b.view.positions_set.load(), 1);
+  EXPECT_NEAR(b.state.prev_lon, 0.0001, 1e-12);
+  b.state.sampling_paused = false;
+  b.Place(0.005, -0.0001);
+  b.monitor.MonitorCycle();  // judged against the last sample taken: gate 1 was passed
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG Gate 1 crossed.\n", "SOUND WAVE_GATE_CROSSED_DING"}));
+}
+
+TEST(MonitorCycleTest, MissingCoreModuleIsReportedOnce) {
+  MonitorBench b;
+  b.memory.SetAttached(false);
+  b.monitor.MonitorCycle();
+  b.monitor.MonitorCycle();
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG ERROR: global.dll is not loaded; no position can be read.\n"}));
+  EXPECT_EQ(b.view.positions_set.load(), 0);
+  b.memory.SetAttached(true);
+  b.monitor.MonitorCycle();
+  EXPECT_EQ(b.view.positions_set.load(), 1);
+}
+
+// Host memory that flies a list of samples: each cycle's first read (the
+// latitude) moves on to the next one. Read by the monitor thread only.
+class ScriptedMemory : public HostMemory {
+ public:
+  explicit ScriptedMemory(std::vector<Sample> samples) : samples_(std::move(samples)) {}
+  bool Attach() override { return true; }
+  int64_t ReadInt64(uint32_t offset) const override {
+    if (offset == kOffsetLatitude && next_ < samples_.size()) current_ = samples_[next_++];
+    if (offset == kOffsetLatitude) return LatRaw(current_.lat);
+    if (offset == kOffsetLongitude) return LonRaw(current_.lon);
+    return AltRaw(current_.alt);
+  }
+  int16_t ReadInt16(uint32_t) const override { return 256; }
+  uint16_t ReadUInt16(uint32_t) const override { return 0; }
+  int8_t ReadInt8(uint32_t) const override { return 1; }
+
+ private:
+  std::vector<Sample> samples_;
+  mutable std::size_t next_ = 0;
+  mutable Sample current_;
+};
+
+struct ThreadBench : JudgeBench {
+  testing::CountingLogView view;
+  std::unique_ptr<ScriptedMemory> memory;
+  std::unique_ptr<RaceMonitor> monitor;
+
+  explicit ThreadBench(std::vector<Sample> samples = {{0.5, 0.5, 500}})
+      : memory(std::make_unique<ScriptedMemory>(std::move(samples))) {
+    state.log->SetView(&view);
+    monitor = std::make_unique<RaceMonitor>(state, services, *memory);
+  }
+  ~ThreadBench() {
+    monitor.reset();
+    state.log->SetView(nullptr);
+  }
+};
+
+TEST(MonitorThreadTest, StartSamplesAndStop) {
+  ThreadBench b;
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  b.monitor->StartRace();
+  EXPECT_TRUE(b.monitor->IsMonitorRunning());
+  for (int i = 0; i < 2000 && b.view.positions_set.load() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_GE(b.view.positions_set.load(), 3);
+  b.monitor->StopRace();
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  EXPECT_EQ(b.view.positions_blanked.load(), 1);
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG Race started.\n", "LOG Race stopped.\n"}));
+}
+
+// A stop that comes before the new thread has run still waits for it, and a
+// start right after never leaves two monitors running.
+TEST(MonitorThreadTest, QuickStartsAndStops) {
+  ThreadBench b;
+  for (int i = 0; i < 40; ++i) {
+    if (b.monitor->IsMonitorRunning()) b.monitor->StopRace();
+    b.monitor->StartRace();
+    if (i % 2 == 0) b.monitor->StopRace();
+  }
+  b.monitor->StopRace();
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  const Lines lines = b.journal.entries();
+  ASSERT_FALSE(lines.empty());
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i], i % 2 == 0 ? "LOG Race started.\n" : "LOG Race stopped.\n") << i;
+}
+
+// A whole race on the monitor thread: start, two laps of a two-gate course, the
+// posted finish, then the stop the finish handler does.
+TEST(MonitorThreadTest, RaceToTheFinish) {
+  std::vector<Sample> samples = {{0.005, 0.0002, 500}};
+  for (int lap = 0; lap < 3; ++lap) {
+    for (int gate = 0; gate < 2; ++gate) {
+      const double lon = JudgeBench::GateLongitude(gate);
+      samples.push_back({0.005, lon + 0.0001, 500});
+      samples.push_back({0.005, lon - 0.0001, 500});
+    }
+  }
+  ThreadBench b(samples);
+  b.AddLineOfGates(2);
+  b.settings.race_definition.laps = 2;
+  b.state.command_tick = 1;  // a stale command tick
+  b.monitor->StartRace();
+  ASSERT_TRUE(b.journal.WaitFor(testing::kRaceFinishedPost));
+  b.monitor->StopRace();
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  EXPECT_EQ(b.state.laps_done, 2);
+  EXPECT_EQ(b.state.lap_skips, (std::vector<int32_t>{0, 0}));
+  EXPECT_FALSE(b.state.race_running);
+  const Lines lines = b.journal.entries();
+  EXPECT_EQ(lines.front(), "LOG Race started.\n");
+  EXPECT_EQ(lines.back(), "LOG Race stopped.\n");
+}
+
+TEST(MonitorThreadTest, DestroyingTheMonitorStopsItsThread) {
+  ThreadBench b;
+  b.monitor->StartRace();
+  b.monitor.reset();
+  EXPECT_EQ(b.state.done_event.Wait(0), WaitResult::kSignaled);
+}
+
+}  // namespace
+}  // namespace volantis
