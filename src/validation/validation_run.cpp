@@ -29,17 +29,23 @@ void Validator::PlaySound(const char* name) {
   if (settings_.sound_validate) sounds_.Play(name);
 }
 
-void Validator::StartValidation() {
+void Validator::StartValidation() noexcept {
   ScopedCriticalSection hold(validate_lock_);
   if (validate_busy_) return;
   validate_busy_ = true;
-  if (!StartDetachedThread([this] { ValidationThread(); })) {
+  bool started = false;
+  try {
+    started = StartDetachedThread([this] { ValidationThread(); });
+  } catch (...) {
+    started = false;
+  }
+  if (!started) {
     validate_busy_ = false;
     log_.Log(kLogNormal, "Error creating validate thread.\n");
   }
 }
 
-void Validator::ValidationThread() {
+void Validator::ValidationThread() noexcept {
   try {
     PlaySound("WAVE_VALIDATE_START");
     if (server_.TimeSync()) RunValidation();

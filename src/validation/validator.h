@@ -41,9 +41,9 @@ class Validator {
 
   // Starts a run on a thread of its own unless one is under way; never blocks for
   // the run. Called on the user-interface thread.
-  void StartValidation();
+  void StartValidation() noexcept;
   // The run thread's body: start sound, clock synchronisation, then the checks.
-  void ValidationThread();
+  void ValidationThread() noexcept;
   // The checks proper, in order; the first failure is reported and ends the run.
   void RunValidation();
 
