@@ -19,7 +19,7 @@ void Usage() {
   std::fprintf(stderr,
                "usage: volantis-race-server [--bind ADDR] [--port N] [--course FILE] [--aircraft N]\n"
                "         [--version V] [--results FILE] [--rule OP:ACTION[:COUNT]]... [--ready-file FILE]\n"
-               "         [--lifetime SECONDS] [--code-line-feed] [--any-player] [--quiet]\n");
+               "         [--lifetime SECONDS] [--code-line-feed] [--any-player] [--control] [--quiet]\n");
 }
 
 bool NumberArgument(const char* text, long low, long high, long& value) {
@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
       options.code_line_feed = true;
     } else if (arg == "--any-player") {
       options.check_players = false;
+    } else if (arg == "--control") {
+      options.control = true;
     } else if (arg == "--quiet") {
       options.verbose = false;
     } else if (arg == "--help" || arg == "-h") {

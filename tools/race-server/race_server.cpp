@@ -107,6 +107,9 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
   const std::string path = target.substr(0, question);
   const auto query = SplitQuery(question == std::string::npos ? std::string() : target.substr(question + 1));
   const std::string op = Param(query, "op");
+  if (path == "/control" && options_.control) {
+    return HandleControl(question == std::string::npos ? std::string() : target.substr(question + 1));
+  }
   if (path != "/validate" || op.empty()) {
     answer.status = 404;
     answer.body = "Not found";
@@ -229,6 +232,35 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
   return answer;
 }
 
+RaceServer::Answer RaceServer::HandleControl(const std::string& raw_query) {
+  Answer answer;
+  if (Param(SplitQuery(raw_query), "reset") == "1") rules_.Clear();
+  if (Param(SplitQuery(raw_query), "forget_players") == "1") {
+    std::lock_guard<std::mutex> guard(lock_);
+    known_players_.clear();
+  }
+  // Every rule= of the query, in order.
+  std::size_t start = 0;
+  while (start < raw_query.size()) {
+    std::size_t end = raw_query.find('&', start);
+    if (end == std::string::npos) end = raw_query.size();
+    const std::string pair = raw_query.substr(start, end - start);
+    if (pair.rfind("rule=", 0) == 0) {
+      Rule rule;
+      std::string error;
+      if (!ParseRule(PercentDecode(pair.substr(5), false), rule, error)) {
+        answer.status = 400;
+        answer.body = error;
+        return answer;
+      }
+      rules_.Add(rule);
+    }
+    start = end + 1;
+  }
+  answer.body = "ok";
+  return answer;
+}
+
 std::string RaceServer::HandleTimeSync(const std::string& datagram, int& delay_ms) {
   delay_ms = 0;
   const std::string request(datagram.c_str());  // up to the zero byte the module sends
@@ -274,6 +306,13 @@ bool RaceServer::Start(std::string& error) {
   http_ = std::make_unique<httplib::Server>();
   http_->set_keep_alive_max_count(1);
   http_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+    if (options_.control && request.path == "/echo") {
+      // What arrived, for tests of the client's request: target, agent, header names.
+      std::string echo = "target=" + request.target + "\nagent=" + request.get_header_value("User-Agent") + "\n";
+      for (const auto& header : request.headers) echo += "header=" + header.first + "\n";
+      response.set_content(echo, "text/plain");
+      return;
+    }
     Answer answer = HandleHttp(request.target);
     if (options_.verbose) Note("HTTP %s -> %d", request.target.c_str(), answer.silent ? 0 : answer.status);
     if (answer.silent) {

@@ -31,6 +31,10 @@ struct ServerOptions {
   bool check_players = true;   // results only from a player that validated
   bool code_line_feed = false; // server codes end with a line feed
   bool verbose = true;         // one line per request on stderr
+  // "/control?reset=1&rule=OP:ACTION[:COUNT]&forget_players=1" changes the rules
+  // while running, and "/echo" answers with the request as it arrived (test
+  // harnesses); off unless asked for.
+  bool control = false;
 };
 
 class RaceServer {
@@ -54,6 +58,7 @@ class RaceServer {
     bool silent = false;
   };
   Answer HandleHttp(const std::string& target);
+  Answer HandleControl(const std::string& query);
   // The answer to one time sync datagram; empty when none is sent.
   std::string HandleTimeSync(const std::string& request, int& delay_ms);
 

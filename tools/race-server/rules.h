@@ -32,7 +32,14 @@ bool ParseRule(const std::string& text, Rule& rule, std::string& error);
 
 class RuleBook {
  public:
-  void Add(const Rule& rule) { rules_.push_back(rule); }
+  void Add(const Rule& rule) {
+    std::lock_guard<std::mutex> guard(lock_);
+    rules_.push_back(rule);
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    rules_.clear();
+  }
   // The action for the next request of op, if a rule applies (and uses it up once).
   std::optional<Action> Next(const std::string& op);
 
