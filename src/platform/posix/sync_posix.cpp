@@ -22,10 +22,10 @@ Event::Event(bool manual_reset, bool initially_signalled) : impl_(std::make_uniq
 Event::~Event() = default;
 
 void Event::Set() {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->signalled = true;
-  }
+  // Notified under the lock: a waiter that wakes may destroy the event at once,
+  // so nothing of it may be touched after the lock is given back.
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->signalled = true;
   impl_->changed.notify_all();
 }
 
