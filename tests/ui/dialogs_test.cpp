@@ -13,6 +13,7 @@
 #include "ui/settings_profile.h"
 #include "ui/win32/browser_host.h"
 #include "ui/win32/hot_key_win32.h"
+#include "ui/win32/module_windows.h"
 #include "ui/win32/results_window.h"
 #include "ui/win32/settings_dialog.h"
 #include "win_test_support.h"
@@ -86,6 +87,37 @@ Step Screenshot(std::string name) {
     testing::Screenshot(name);
     return true;
   };
+}
+
+// Real key presses: the keys go down in order and come up in reverse, through
+// the system's input queue to the focused hot-key control.
+Step PressKeysInHotKeyControl(std::vector<WORD> keys) {
+  return [keys] {
+    HWND dialog = SettingsWindow();
+    ::SetForegroundWindow(dialog);
+    ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDC_HOT_KEY)), TRUE);
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+      INPUT input = {};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key;
+      inputs.push_back(input);
+    }
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+      INPUT input = {};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = *key;
+      input.ki.dwFlags = KEYEVENTF_KEYUP;
+      inputs.push_back(input);
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return true;
+  };
+}
+
+// Lets the dialog's loop handle what is queued before the next step.
+Step Settle() {
+  return [count = 0]() mutable { return ++count > 5; };
 }
 
 WORD HotKeyShown() {
@@ -204,7 +236,9 @@ TEST_F(RaceSettingsTest, CancelChangesNothingButSetAndClearAlreadyActed) {
       WaitFor(kSettingsCaption),
       Press(IDC_HOT_KEY_SET),  // the control is empty
       ExpectMessage(kHotKeyEmptyText),
-      Check([] { ::SendDlgItemMessageA(SettingsWindow(), IDC_HOT_KEY, HKM_SETHOTKEY, MAKEWORD(VK_F5, HOTKEYF_SHIFT), 0); }),
+      PressKeysInHotKeyControl({VK_SHIFT, VK_F5}),
+      Settle(),
+      Check([] { EXPECT_EQ(HotKeyShown(), MAKEWORD(VK_F5, HOTKEYF_SHIFT)) << "the control took Shift+F5"; }),
       Press(IDC_HOT_KEY_SET),
       ExpectMessage("Hot Key set"),
       Type(IDC_PLAYER_NAME, "Changed"),
@@ -409,6 +443,56 @@ TEST(ResultsWindow, ControlsFollowTheWindowSize) {
   EXPECT_EQ(browser.top, browser_before.top);
   EXPECT_EQ(browser.right - browser.left, client.right - 24);
   EXPECT_EQ(browser.bottom - browser.top, client.bottom - browser_before.top - 12);
+}
+
+}  // namespace
+}  // namespace volantis
+
+namespace volantis {
+namespace {
+
+TEST(ModuleWindows, CommandsReachTheirWindows) {
+  HostWindow host;
+  AppSettings settings;
+  testing::MemorySettingsStore store;
+  testing::FakeHotKeys hot_keys;
+  LogWindow log;
+  ValidateWindow validate;
+  int started = 0;
+  win32::ModuleWindows windows(Module(), host.get(), settings, store, hot_keys, log, validate, [&] { ++started; });
+
+  log.Log(0, "Race started.\n");
+  log.Log(0, "Gate 1 crossed at 12.345 sec\n");
+  validate.Log(0, "Time sync with 127.0.0.1:8080 took 1 ms\n");
+  validate.Log(0, "Validation passed, race aircraft %s\n", "RD_P-51D_Mustang");
+  windows.OpenLogWindow();
+  windows.OpenValidateWindow();
+  ASSERT_NE(windows.log_window(), nullptr);
+  ASSERT_NE(windows.validate_window(), nullptr);
+  ::SetWindowPos(windows.log_window(), nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::SetWindowPos(windows.validate_window(), nullptr, 400, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  log.ShowPosition(47.5, -122.25, 1200);
+  EXPECT_EQ(ItemText(windows.log_window(), IDC_LATITUDE), "N47 30.000000     (47.500000)");
+  EXPECT_EQ(ItemText(windows.log_window(), IDC_LOG_EDIT), log.log_text());
+  EXPECT_EQ(ItemText(windows.validate_window(), IDC_VALIDATE_EDIT), validate.log_text());
+  testing::Screenshot("log-and-validate-windows");
+
+  windows.ClearLogWindow();
+  EXPECT_EQ(ItemText(windows.log_window(), IDC_LOG_EDIT), "");
+  EXPECT_EQ(ItemText(windows.log_window(), IDC_LATITUDE), "");
+  EXPECT_FALSE(log.log_text().empty());
+
+  ::SendMessageA(::GetDlgItem(windows.validate_window(), IDC_VALIDATE_NOW), BM_CLICK, 0, 0);
+  EXPECT_EQ(started, 1) << "Validate Now starts a run";
+
+  ModalScript script({
+      WaitFor("About Volantis.dll"),
+      [] {
+        ::PostMessageA(FindThreadWindow("About Volantis.dll"), WM_COMMAND, IDOK, 0);
+        return true;
+      },
+  });
+  windows.RunAboutBox();
 }
 
 }  // namespace
