@@ -248,7 +248,7 @@ RaceServer::Answer RaceServer::HandleControl(const std::string& raw_query) {
     if (pair.rfind("rule=", 0) == 0) {
       Rule rule;
       std::string error;
-      if (!ParseRule(PercentDecode(pair.substr(5), false), rule, error)) {
+      if (!ParseRule(PercentDecode(pair.substr(5), true), rule, error)) {
         answer.status = 400;
         answer.body = error;
         return answer;

@@ -1,0 +1,249 @@
+// The server exchanges over the platform's real transports (libcurl and BSD
+// sockets natively, WinInet and Windows Sockets 1.1 under Wine) against the
+// stand-in race server, which tools/netns/with-race-server.sh runs in a network
+// namespace of its own so both ends can use the same UDP port. Skipped when
+// VOLANTIS_RACE_SERVER is not set.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "host/command_ids.h"
+#include "platform/http_transport.h"
+#include "platform/udp_channel.h"
+#include "recording_log.h"
+#include "server/race_results_submission.h"
+#include "server/race_server_client.h"
+#include "server/text_codec.h"
+
+namespace volantis {
+namespace {
+
+class NetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* server = std::getenv("VOLANTIS_RACE_SERVER");
+    const char* port = std::getenv("VOLANTIS_RACE_PORT");
+    if (server == nullptr || port == nullptr) GTEST_SKIP() << "no race server (run through with-race-server.sh)";
+    settings_.server_ip = server;
+    settings_.server_port = std::atoi(port);
+    settings_.player_name = "Ann Lee";
+    settings_.sound_validate = true;
+    settings_.sound_race_results = true;
+    Control("reset=1&forget_players=1");
+  }
+
+  HttpResult Get(const std::string& path, HttpTransport& transport = SystemHttpTransport()) {
+    HttpRequest request;
+    request.server = settings_.server_ip;
+    request.port = settings_.server_port;
+    request.path = path;
+    request.agent = "NetworkTest";
+    return transport.HttpGet(request);
+  }
+
+  // Scripts the server's next answers, e.g. Control("rule=" + UrlEncode("do_validate:400:1")).
+  void Control(const std::string& query) {
+    HttpResult result = Get("/control?" + query);
+    ASSERT_EQ(result.status, 200) << result.body << result.error_text;
+  }
+  void Rule(const std::string& rule) { Control("rule=" + UrlEncode(rule)); }
+
+  RaceServerClient& Client() {
+    if (!client_) client_ = std::make_unique<RaceServerClient>(settings_, log_, services_);
+    return *client_;
+  }
+
+  AppSettings settings_;
+  testing::RecordingLog log_;
+  testing::RecordingSound sound_;
+  testing::RecordingPoster poster_;
+  ServerServices services_{SystemHttpTransport(), SystemUdpChannel(), SystemClock(), sound_, poster_};
+  std::unique_ptr<RaceServerClient> client_;
+};
+
+TEST_F(NetworkTest, TimeSyncOverRealSockets) {
+  ASSERT_TRUE(Client().TimeSync()) << log_.All();
+  EXPECT_TRUE(log_.Contains("Time synchronized with Tarvex ok, delay: ")) << log_.All();
+  EXPECT_TRUE(log_.Contains("Aircraft in use: RD_P-51D_Mustang\n")) << log_.All();
+  EXPECT_TRUE(log_.Contains("Best overall round-trip delay: ")) << log_.All();
+  const double best = settings_.race_definition.best_round_trip;
+  EXPECT_GT(best, 0.0);
+  EXPECT_LT(best, 0.2);  // one answer was enough
+  EXPECT_TRUE(Client().sockets_started());
+}
+
+TEST_F(NetworkTest, TimeSyncScriptedAnswers) {
+  struct Case {
+    const char* rule;
+    bool synced;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"time_sync:error=Player not registered:1", false, "Error synchronizing time with Tarvex: Player\n"},
+      {"time_sync:old-version:1", false,
+       "Error: this version of Volantis.dll is no longer accepted. Please download the latest version from "
+       "https://volantis.example.org/\n"},
+      {"time_sync:wrong-id:1", false, "Error: bad time sync data from Tarvex. Sent id "},
+      {"time_sync:full:1", true, "Aircraft in use: RD_P-51D_Mustang\n"},
+      {"time_sync:slow=250:1", true, "Best overall round-trip delay: "},
+  };
+  for (const auto& c : cases) {
+    Control("reset=1");
+    Rule(c.rule);
+    log_.lines.clear();
+    EXPECT_EQ(Client().TimeSync(), c.synced) << c.rule << "\n" << log_.All();
+    EXPECT_TRUE(log_.Contains(c.line)) << c.rule << "\n" << log_.All();
+  }
+}
+
+TEST_F(NetworkTest, TimeSyncWithASilentServerTimesOutFiveTimes) {
+  Rule("time_sync:silent:5");
+  Client().SetWaitsForTesting(300, kGatesLockTimeoutMs);
+  EXPECT_FALSE(Client().TimeSync());
+  std::size_t timeouts = 0;
+  for (const auto& line : log_.lines) timeouts += line.rfind("Error: timed out waiting for time sync", 0) == 0;
+  EXPECT_EQ(timeouts, 5u) << log_.All();
+  EXPECT_EQ(sound_.played, std::vector<std::string>{"WAVE_VALIDATE_SEND_ERROR"});
+}
+
+TEST_F(NetworkTest, ValidationStartsTheServersRace) {
+  Rule("do_validate:400:1");  // the first report is refused once
+  Client().SendResultsText(true, "");
+  EXPECT_EQ(log_.lines.back(), "3 lap race started.\n") << log_.All();
+  EXPECT_EQ(poster_.posted, std::vector<uint32_t>{kCmdStartRace});
+  EXPECT_EQ(settings_.race_definition.laps.load(), 3);
+  EXPECT_EQ(settings_.race_definition.gates.size(), 4u);
+  EXPECT_DOUBLE_EQ(settings_.race_definition.max_speed.load(), 350 * kKnotsToNmPerSecond);
+}
+
+TEST_F(NetworkTest, ValidationAnswersTheServerCanGive) {
+  struct Case {
+    const char* rule;
+    bool success;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"do_validate:405=No such player:1", true, "Error sending results to Tarvex: No such player\n"},
+      {"do_validate:406:1", true, "Error: wrong aircraft."},
+      {"do_validate:403:1", true, "Error: this version of Volantis.dll is no longer accepted."},
+      {"get_code:404:1", true, "Error 404 getting validation code from Tarvex. \n"},
+      {"do_validate:400:2", true, "Error sending results to Tarvex. Invalid data.\n"},
+      {"do_validate:500:1", false, "Error 500 sending results to Tarvex. \n"},
+  };
+  for (const auto& c : cases) {
+    Control("reset=1");
+    Rule(c.rule);
+    log_.lines.clear();
+    Client().SendResultsText(c.success, "Crash detection is not enabled. Value: 0");
+    EXPECT_EQ(log_.lines.back().substr(0, c.line.size()), c.line) << c.rule << "\n" << log_.All();
+  }
+  log_.lines.clear();
+  Client().SendResultsText(false, "Crash detection is not enabled. Value: 0");
+  EXPECT_EQ(log_.lines.back(), "Validation failed. Ask the Race Director for details.\n");
+}
+
+TEST_F(NetworkTest, ResultsReachTheResultsPage) {
+  settings_.player_name = "Ann Lee+1";  // a plus in the name: the server tries both readings
+  Client().SendResultsText(true, "");
+  ASSERT_EQ(log_.lines.back(), "3 lap race started.\n") << log_.All();
+
+  Rule("submit_race_results:400:1");
+  testing::FakeClock clock;
+  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_);
+  RaceResults results;
+  results.lap_times = {61.5, 60.25, 59.125};
+  results.lap_skips = {0, 1, 0};
+  results.race_time = 180.875;
+  log_.lines.clear();
+  sender.SendRaceResults(results, ResultsSubmissionSettings::From(settings_));
+  EXPECT_EQ(log_.lines.size(), 4u) << log_.All();
+  EXPECT_EQ(log_.lines.at(2), "Sent results to Tarvex ok.\n") << log_.All();
+
+  HttpResult page = Get("/validate?op=show_race_results");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("<td class=\"l\">Ann Lee+1</td>"), std::string::npos) << page.body;
+  EXPECT_NE(page.body.find("61.500000,60.250000,59.125000"), std::string::npos);
+  EXPECT_NE(page.body.find("3min 0.875sec"), std::string::npos);
+}
+
+TEST_F(NetworkTest, ResultsFromAnUnknownPlayerAreRefused) {
+  testing::FakeClock clock;
+  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_);
+  sender.SendRaceResults(RaceResults{}, ResultsSubmissionSettings::From(settings_));
+  EXPECT_EQ(log_.lines.at(1),
+            "Error: Unknown player. Please connect to Tarvex with the same name as on the Validate Window.\n");
+}
+
+TEST_F(NetworkTest, SubmissionRetriesAfterASilentServer) {
+  Client().SendResultsText(true, "");
+  Rule("get_code:silent:1");
+  HttpTimeouts quick;
+  quick.connect_ms = 2000;
+  quick.receive_ms = 1500;
+  quick.total_ms = 5000;
+  std::unique_ptr<HttpTransport> transport = MakeSystemHttpTransport(quick);
+  RaceResultsSender sender(log_, *transport, SystemClock(), sound_);
+  sender.SetRetryWaitForTesting(100);
+  log_.lines.clear();
+  sender.SendRaceResults(RaceResults{}, ResultsSubmissionSettings::From(settings_));
+  ASSERT_GE(log_.lines.size(), 5u) << log_.All();
+  EXPECT_EQ(log_.lines[1].rfind("Error 12002 sending race results to Tarvex. ", 0), 0u) << log_.All();
+  EXPECT_GT(log_.lines[1].size(), std::string("Error 12002 sending race results to Tarvex. \n").size());
+  EXPECT_EQ(log_.lines[2], "Waiting 10 seconds before automatic retry...\n");
+  EXPECT_EQ(log_.lines[4], "Sent results to Tarvex ok.\n") << log_.All();
+}
+
+TEST_F(NetworkTest, HttpGetSendsExactlyThePathAndTheAgent) {
+  const std::string path = "/echo?op=get_code&type=1&player=Ann+Lee%2B1&odd=a/../b&x=%41";
+  HttpResult echo = Get(path);
+  ASSERT_EQ(echo.status, 200) << echo.error_text;
+  EXPECT_NE(echo.body.find("target=" + path + "\n"), std::string::npos) << echo.body;
+  EXPECT_NE(echo.body.find("agent=NetworkTest\n"), std::string::npos) << echo.body;
+  EXPECT_EQ(echo.body.find("header=If-Modified-Since"), std::string::npos) << echo.body;
+  EXPECT_EQ(echo.body.find("header=If-None-Match"), std::string::npos) << echo.body;
+}
+
+TEST_F(NetworkTest, HttpGetStatusesAndBodies) {
+  HttpResult missing = Get("/nothing-here");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(missing.body, "Not found");
+  EXPECT_TRUE(missing.error_text.empty());
+
+  Rule("get_code:huge=3000000:1");
+  HttpResult huge = Get("/validate?op=get_code&type=1");
+  EXPECT_EQ(huge.status, 200);
+  EXPECT_EQ(huge.body.size(), kHttpBodyMax);
+  EXPECT_TRUE(huge.body_cut);
+  EXPECT_EQ(huge.body.substr(0, 4), "ABCD");
+
+  Rule("get_code:garbage:1");
+  HttpResult garbage = Get("/validate?op=get_code&type=1");
+  EXPECT_EQ(garbage.status, 200);
+  EXPECT_EQ(garbage.body.size(), 4096u);
+  EXPECT_FALSE(garbage.body_cut);
+}
+
+TEST_F(NetworkTest, HttpGetTransportFailures) {
+  HttpTimeouts quick;
+  quick.connect_ms = 2000;
+  quick.receive_ms = 1500;
+  quick.total_ms = 5000;
+  std::unique_ptr<HttpTransport> transport = MakeSystemHttpTransport(quick);
+
+  Rule("get_code:silent:1");
+  HttpResult silent = Get("/validate?op=get_code&type=1", *transport);
+  EXPECT_EQ(silent.status, kInternetTimeout) << silent.error_text;
+  EXPECT_FALSE(silent.error_text.empty());
+
+  settings_.server_port += 1;  // nothing listens there
+  HttpResult refused = Get("/validate?op=get_code&type=1", *transport);
+  EXPECT_EQ(refused.status, kInternetCannotConnect) << refused.error_text;
+  EXPECT_FALSE(refused.error_text.empty());
+  EXPECT_EQ(refused.error_text.back() == '\n' || refused.error_text.back() == '\r', false);
+}
+
+}  // namespace
+}  // namespace volantis
