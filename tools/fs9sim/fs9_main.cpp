@@ -64,7 +64,7 @@ bool ParseDouble(const std::string& text, double& value) {
   return *end == '\0';
 }
 
-// Answers the dialogs the module opens on this thread, so scripted runs can go
+// Answers the modal dialogs the module opens on this thread, so scripted runs can go
 // through its message boxes and modal dialogs.
 enum class DialogAnswer { kNone, kYes, kNo };
 DialogAnswer g_dialog_answer = DialogAnswer::kNone;
@@ -74,6 +74,10 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   char class_name[32] = {};
   ::GetClassNameA(window, class_name, sizeof(class_name));
   if (std::strcmp(class_name, "#32770") != 0 || !::IsWindowVisible(window) || g_answered.count(window)) return TRUE;
+  // Only the modal one that runs: it disables its owner and is the active window;
+  // the module's modeless windows stay open.
+  HWND owner = ::GetWindow(window, GW_OWNER);
+  if (!owner || ::IsWindowEnabled(owner) || ::GetActiveWindow() != window) return TRUE;
   g_answered.insert(window);
   char caption[256] = {}, text[1024] = {};
   ::GetWindowTextA(window, caption, sizeof(caption));

@@ -50,8 +50,8 @@ void HostHook::OnStartupTick(UINT_PTR timer_id) {
 void HostHook::SetUp() {
   set_up_ = true;
   EnsureMenu(host_window, ModuleInstance());
-  // Loading the settings and registering the hot key: wired when the hot-key
-  // registrar of the settings dialog lands.
+  // Loads the settings, registers the hot key, then creates the race state and
+  // the Validate and Results windows.
   commands = std::make_unique<ModuleCommands>(host_window, settings_);
   router = std::make_unique<CommandRouter>(*commands, SystemClock());
   saved_procedure = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(host_window, GWLP_WNDPROC));

@@ -5,13 +5,29 @@
 #include "platform/clock.h"
 #include "platform/host_memory.h"
 #include "platform/sound_player.h"
+#include "ui/settings_profile.h"
 
 namespace volantis::win32 {
+
+namespace {
+
+// Settings come first: the hot key is registered while they load, before any
+// object that reads them exists.
+SettingsStore& LoadedSettings(SettingsStore& store, AppSettings& settings, HotKeyRegistrar& hot_keys) {
+  LoadSettings(settings, store, hot_keys);
+  return store;
+}
+
+}  // namespace
 
 ModuleCommands::ModuleCommands(HWND window, AppSettings& app_settings)
     : host_window(window),
       settings(app_settings),
+      store_(OpenUserSettingsStore()),
+      hot_keys_(window),
       poster_(window),
+      windows_(ModuleInstance(), window, app_settings, LoadedSettings(*store_, app_settings, hot_keys_), hot_keys_,
+               *race.log, validate_window, [this] { StartValidation(); }),
       monitor_(race, RaceServices{app_settings, SystemClock(), ModuleSoundPlayer(), poster_}, ProcessHostMemory()) {}
 
 // The monitor stops first (its destructor waits for the thread), then the windows.
@@ -33,26 +49,18 @@ void ModuleCommands::StartResultsSubmission() {
   // wired when the results submission lands
 }
 
-void ModuleCommands::OpenLogWindow() { race.OpenLog(); }
+void ModuleCommands::OpenLogWindow() { windows_.OpenLogWindow(); }
 
-void ModuleCommands::ClearLogWindow() {
-  race.ClearLog();
-  race.BlankPosition();
-}
+void ModuleCommands::ClearLogWindow() { windows_.ClearLogWindow(); }
 
-void ModuleCommands::OpenValidateWindow() { validate_window.Open(); }
+void ModuleCommands::OpenValidateWindow() { windows_.OpenValidateWindow(); }
 
-void ModuleCommands::ShowResultsPage() {
-  // wired when the Results window lands
-}
+void ModuleCommands::ShowResultsPage() { windows_.ShowResultsPage(); }
 
-void ModuleCommands::RunAboutBox() {
-  // wired when the About box lands
-}
+void ModuleCommands::RunAboutBox() { windows_.RunAboutBox(); }
 
-void ModuleCommands::RunRaceSettings() {
-  // wired when the Race Settings dialog lands
-}
+// The dialog copies the settings back and saves them itself when the user saves.
+void ModuleCommands::RunRaceSettings() { windows_.RunRaceSettings(); }
 
 bool ModuleCommands::ConfirmStopRace() {
   return ::MessageBoxA(host_window, kStopRaceQuestion, kMessageBoxCaption, MB_YESNO) == IDYES;

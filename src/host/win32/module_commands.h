@@ -4,12 +4,17 @@
 // at unload.
 #include <windows.h>
 
+#include <memory>
+
 #include "host/command_targets.h"
 #include "host/win32/window_poster.h"
+#include "platform/settings_store.h"
 #include "race/race_monitor.h"
 #include "race/race_state.h"
 #include "ui/app_settings.h"
 #include "ui/validate_window.h"
+#include "ui/win32/hot_key_win32.h"
+#include "ui/win32/module_windows.h"
 
 namespace volantis::win32 {
 
@@ -18,6 +23,8 @@ inline constexpr const char* kMessageBoxCaption = "Volantis.dll";
 
 class ModuleCommands : public CommandTargets {
  public:
+  // Loads the settings from the user's profile and registers the validation hot
+  // key on host_window, then builds the race state and the module's windows.
   ModuleCommands(HWND host_window, AppSettings& settings);
   ~ModuleCommands() override;
   ModuleCommands(const ModuleCommands&) = delete;
@@ -41,14 +48,23 @@ class ModuleCommands : public CommandTargets {
 
   HWND host_window;
   AppSettings& settings;
+
+ private:
+  std::unique_ptr<SettingsStore> store_;
+  WindowHotKey hot_keys_;
+
+ public:
   // The race; it owns the Log window's model and holds command_tick and
   // sampling_paused, which the monitor reads.
   RaceState race;
   ValidateWindow validate_window;
-  // results_window: wired when the Results window lands.
 
  private:
   WindowPoster poster_;
+  // The Log, Validate and Results windows and the modal dialogs.
+  ModuleWindows windows_;
+  // Declared last so it is destroyed first: the monitor thread writes to the
+  // race log, whose window goes with windows_.
   RaceMonitor monitor_;
 };
 
