@@ -3,7 +3,12 @@
 #include "host/win32/ensure_menu.h"
 #include "host/win32/host_hook.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/host_memory.h"
+#include "platform/http_transport.h"
+#include "platform/process_list.h"
+#include "platform/profile_reader.h"
+#include "platform/udp_channel.h"
 #include "platform/sound_player.h"
 #include "ui/settings_profile.h"
 
@@ -28,6 +33,11 @@ ModuleCommands::ModuleCommands(HWND window, AppSettings& app_settings)
       poster_(window),
       windows_(ModuleInstance(), window, app_settings, LoadedSettings(*store_, app_settings, hot_keys_), hot_keys_,
                *race.log, validate_window, [this] { StartValidation(); }),
+      server_(app_settings, validate_window,
+              ServerServices{SystemHttpTransport(), SystemUdpChannel(), SystemClock(), ModuleSoundPlayer(), poster_}),
+      validator_(app_settings, validate_window, server_, ProcessHostMemory(), ModuleSoundPlayer(), SystemProcessList(),
+                 SystemFileSystem(), SystemProfileReader()),
+      results_sender_(*race.log, SystemHttpTransport(), SystemClock(), ModuleSoundPlayer()),
       monitor_(race, RaceServices{app_settings, SystemClock(), ModuleSoundPlayer(), poster_}, ProcessHostMemory()) {}
 
 // The monitor stops first (its destructor waits for the thread), then the windows.
@@ -35,9 +45,7 @@ ModuleCommands::~ModuleCommands() = default;
 
 void ModuleCommands::EnsureMenu() { win32::EnsureMenu(host_window, ModuleInstance()); }
 
-void ModuleCommands::StartValidation() {
-  // wired when the validation run lands
-}
+void ModuleCommands::StartValidation() { validator_.StartValidation(); }
 
 bool ModuleCommands::IsMonitorRunning() { return monitor_.IsMonitorRunning(); }
 
@@ -46,7 +54,7 @@ void ModuleCommands::StartRace() { monitor_.StartRace(); }
 void ModuleCommands::StopRace() { monitor_.StopRace(); }
 
 void ModuleCommands::StartResultsSubmission() {
-  // wired when the results submission lands
+  results_sender_.Start(race.Results(), ResultsSubmissionSettings::From(settings));
 }
 
 void ModuleCommands::OpenLogWindow() { windows_.OpenLogWindow(); }

@@ -11,10 +11,13 @@
 #include "platform/settings_store.h"
 #include "race/race_monitor.h"
 #include "race/race_state.h"
+#include "server/race_results_submission.h"
+#include "server/race_server_client.h"
 #include "ui/app_settings.h"
 #include "ui/validate_window.h"
 #include "ui/win32/hot_key_win32.h"
 #include "ui/win32/module_windows.h"
+#include "validation/validator.h"
 
 namespace volantis::win32 {
 
@@ -63,6 +66,11 @@ class ModuleCommands : public CommandTargets {
   WindowPoster poster_;
   // The Log, Validate and Results windows and the modal dialogs.
   ModuleWindows windows_;
+  // The race server's validation side, the validation run and the results
+  // submission. Their worker threads are never joined (a run ends by itself).
+  RaceServerClient server_;
+  Validator validator_;
+  RaceResultsSender results_sender_;
   // Declared last so it is destroyed first: the monitor thread writes to the
   // race log, whose window goes with windows_.
   RaceMonitor monitor_;
