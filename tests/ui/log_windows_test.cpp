@@ -240,6 +240,18 @@ TEST_F(ValidateWindowTest, EnterAndEscapeLeaveItOpenAndTheButtonValidates) {
   EXPECT_TRUE(::IsWindowVisible(window()));
 }
 
+TEST_F(ValidateWindowTest, MinimisedWindowUsesTheWindowIcon) {
+  validate_.Open();
+  ::ShowWindow(window(), SW_MINIMIZE);
+  Pump();
+  const LRESULT icon = ::SendMessageA(window(), WM_GETICON, ICON_BIG, 0);
+  ASSERT_NE(icon, 0);
+  EXPECT_EQ(::SendMessageA(window(), WM_QUERYDRAGICON, 0, 0), icon) << "dragged minimised, it shows its icon";
+  ::RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // paints without failing
+  validate_.Open();
+  EXPECT_FALSE(::IsIconic(window()));
+}
+
 TEST_F(ValidateWindowTest, CloseBoxReadsTheTextBackAndHides) {
   validate_.Open();
   validate_.Log(0, "first\n");

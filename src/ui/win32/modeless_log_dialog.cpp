@@ -48,6 +48,8 @@ INT_PTR CALLBACK ModelessLogDialog::DialogProc(HWND window, UINT message, WPARAM
       self->Drain();
       return TRUE;
     }
+    // Answered through the procedure's return value, not DWLP_MSGRESULT.
+    if (message == WM_QUERYDRAGICON) return reinterpret_cast<INT_PTR>(self->icon_.get());
     return self->OnMessage(message, wparam, lparam) ? TRUE : FALSE;
   } catch (...) {
     return FALSE;

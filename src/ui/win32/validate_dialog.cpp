@@ -37,9 +37,6 @@ bool ValidateDialog::OnMessage(UINT message, WPARAM wparam, LPARAM) {
       if (!::IsIconic(window())) return false;
       PaintMinimized();
       return true;
-    case WM_QUERYDRAGICON:
-      ::SetWindowLongPtrA(window(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(icon()));
-      return true;
     default:
       return false;
   }
