@@ -50,8 +50,6 @@ int Run(int argc, char** argv) {
 
   std::string course_text;
   if (!ReadFile(args.course_path, course_text, error)) return Fail("COURSE: " + error);
-  // A course saved from an editor ends with a line break the server never sends.
-  while (!course_text.empty() && (course_text.back() == '\n' || course_text.back() == '\r')) course_text.pop_back();
 
   std::string track_text;
   if (!ReadFile(args.track_path, track_text, error)) return Fail("TRACK: " + error);

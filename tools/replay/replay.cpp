@@ -145,7 +145,10 @@ bool CheckCourseNumbers(const std::string& text, std::string& error) {
 
 }  // namespace
 
-bool LoadCourse(const std::string& text, AppSettings& settings, std::string& error) {
+bool LoadCourse(const std::string& file_text, AppSettings& settings, std::string& error) {
+  // A course saved from an editor ends with a line break the server never sends.
+  std::string text = file_text;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   if (!CheckCourseNumbers(text, error)) return false;
   TextSink sink;
   const RaceStartInfoResult result = LoadRaceStartInfo(text, settings.race_definition, sink);
