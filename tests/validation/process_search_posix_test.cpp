@@ -32,9 +32,32 @@ class RunningStandIn {
     }
   }
   bool running() const { return pid_ > 0; }
+  uint32_t pid() const { return static_cast<uint32_t>(pid_); }
 
  private:
   pid_t pid_ = 0;
+};
+
+// The system's list, narrowed to this test's own processes: other programs on the
+// machine may be running as "fs9.exe" at the same time.
+class OwnProcesses : public ProcessList {
+ public:
+  explicit OwnProcesses(uint32_t child) : child_(child) {}
+  bool SnapshotProcesses(std::vector<ProcessEntry>* processes) override {
+    std::vector<ProcessEntry> all;
+    if (!SystemProcessList().SnapshotProcesses(&all)) return false;
+    processes->clear();
+    for (const ProcessEntry& entry : all) {
+      if (entry.process_id == child_ || entry.process_id == static_cast<uint32_t>(::getpid())) {
+        processes->push_back(entry);
+      }
+    }
+    return true;
+  }
+  FirstModuleResult FirstModule(uint32_t process_id) override { return SystemProcessList().FirstModule(process_id); }
+
+ private:
+  uint32_t child_;
 };
 
 TEST(NativeProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
@@ -52,7 +75,8 @@ TEST(NativeProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   host.Write<int8_t>(kOffsetCrashDetection, 1);
   testing::RecordingSounds sounds;
   ParsedProfileReader reader(SystemFileSystem());
-  Validator validator(settings, log, server, host, sounds, SystemProcessList(), SystemFileSystem(), reader);
+  OwnProcesses processes(process.pid());
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
 
   std::string found;
   for (int i = 0; i < 200 && found.empty(); ++i) {
