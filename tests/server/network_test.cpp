@@ -241,16 +241,22 @@ TEST_F(NetworkTest, SubmissionRetriesAfterASilentServer) {
   log_.lines.clear();
   sender.SendRaceResults(RaceResults{}, ResultsSubmissionSettings::From(settings_));
   ASSERT_GE(log_.lines.size(), 5u) << log_.All();
-  EXPECT_EQ(log_.lines[1].rfind("Error 12002 sending race results to Tarvex. ", 0), 0u) << log_.All();
+  // A time-out (12002; Wine's WinInet says 12030, connection aborted) with its text.
+  EXPECT_TRUE(log_.lines[1].rfind("Error 12002 sending race results to Tarvex. ", 0) == 0 ||
+              log_.lines[1].rfind("Error 12030 sending race results to Tarvex. ", 0) == 0)
+      << log_.All();
   EXPECT_GT(log_.lines[1].size(), std::string("Error 12002 sending race results to Tarvex. \n").size());
   EXPECT_EQ(log_.lines[2], "Waiting 10 seconds before automatic retry...\n");
   EXPECT_EQ(log_.lines[4], "Sent results to Tarvex ok.\n") << log_.All();
 }
 
 TEST_F(NetworkTest, HttpGetSendsExactlyThePathAndTheAgent) {
-  const std::string path = "/echo?op=get_code&type=1&player=Ann+Lee%2B1&odd=a/../b&x=%41";
+  // A submit path as the module builds it, with every kind of character it can hold.
+  const std::string path =
+      "/echo?op=submit_race_results&type=1&ver=2.6&player=" + UrlEncode("Ann Lee+1 ~$[x]{y}|^`/?%:\xE9") +
+      "&lap_times=61.500000,60.250000&lap_skips=0,1&race_time=121.750000&finish_secs=-3.000000&code=1-22-333";
   HttpResult echo = Get(path);
-  ASSERT_EQ(echo.status, 200) << echo.error_text;
+  ASSERT_EQ(echo.status, 200) << echo.error_text << echo.body;
   EXPECT_NE(echo.body.find("target=" + path + "\n"), std::string::npos) << echo.body;
   EXPECT_NE(echo.body.find("agent=NetworkTest\n"), std::string::npos) << echo.body;
   EXPECT_EQ(echo.body.find("header=If-Modified-Since"), std::string::npos) << echo.body;
@@ -286,7 +292,12 @@ TEST_F(NetworkTest, HttpGetTransportFailures) {
 
   Rule("get_code:silent:1");
   HttpResult silent = Get("/validate?op=get_code&type=1", *transport);
+#if defined(_WIN32)
+  // Wine's WinInet reports a receive time-out as an aborted connection.
+  EXPECT_TRUE(silent.status == kInternetTimeout || silent.status == kInternetConnectionAborted) << silent.status;
+#else
   EXPECT_EQ(silent.status, kInternetTimeout) << silent.error_text;
+#endif
   EXPECT_FALSE(silent.error_text.empty());
 
   settings_.server_port += 1;  // nothing listens there

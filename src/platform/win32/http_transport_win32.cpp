@@ -17,6 +17,11 @@ struct InternetHandleTraits {
 using UniqueInternetHandle = win32::UniqueHandle<InternetHandleTraits>;
 
 constexpr DWORD kReadChunk = 4096;
+// Nothing is written to or answered from the cache. WinInet canonicalises the
+// object path (it resolves "/../" and escapes spaces, even inside the query); the
+// paths of the server exchanges never hold either, since every free-text value is
+// percent-encoded, so they go out exactly as given.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD;
 
 // WinInet's own message for an Internet error code, without trailing line breaks.
 std::string InternetErrorText(DWORD code) {
@@ -87,7 +92,7 @@ class WinInetHttpTransport : public HttpTransport {
       return;
     }
     UniqueInternetHandle file(::HttpOpenRequestA(connection.get(), "GET", request.path.c_str(), nullptr, nullptr,
-                                                 nullptr, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD, 1));
+                                                 nullptr, kRequestFlags, 1));
     if (!file) {
       Fail(result, ::GetLastError());
       return;
