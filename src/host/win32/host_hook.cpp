@@ -75,6 +75,8 @@ LRESULT CALLBACK HostHook::HookedProcedure(HWND window, UINT message, WPARAM wor
 }
 
 void HostHook::Shutdown(bool process_exiting) {
+  if (shut_down_) return;
+  shut_down_ = true;
   if (g_hook == this) g_hook = nullptr;  // from here on the procedure only passes messages on
   if (!process_exiting) {
     if (timer_id_) {
@@ -87,6 +89,13 @@ void HostHook::Shutdown(bool process_exiting) {
         ::GetWindowLongPtrA(host_window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure)) {
       ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_procedure));
     }
+  }
+  if (process_exiting) {
+    // The other threads are gone already and the windows go with the process:
+    // taking the objects apart would only wait for threads that cannot answer.
+    router.release();
+    commands.release();
+    return;
   }
   router.reset();
   commands.reset();

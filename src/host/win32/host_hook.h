@@ -54,6 +54,7 @@ class HostHook {
   AppSettings& settings_;
   UINT_PTR timer_id_ = 0;
   bool set_up_ = false;
+  bool shut_down_ = false;
 };
 
 // The module's own instance handle (its resources live there).

@@ -6,7 +6,11 @@ namespace {
 
 // Called by the host after it has loaded the module, on its user-interface thread.
 void ModuleInit() noexcept {
-  if (volantis::win32::HostHook* hook = volantis::win32::HostHook::Current()) hook->Init();
+  try {
+    if (volantis::win32::HostHook* hook = volantis::win32::HostHook::Current()) hook->Init();
+  } catch (...) {
+    // The module stays inert; nothing may reach the host.
+  }
 }
 
 // Called by the host before it unloads the module; the unload itself tidies up.
