@@ -31,10 +31,37 @@ std::string ResultsSubmitPath(const RaceResults& results, const ResultsSubmissio
 RaceResultsSender::RaceResultsSender(LogSink& race_log, HttpTransport& http, Clock& clock, SoundPlayer& sound)
     : log_(race_log), http_(http), clock_(clock), sound_(sound) {}
 
+namespace {
+
+void EndOne(CriticalSection& lock, int& count, Event& idle) {
+  ScopedCriticalSection guard(lock);
+  if (--count == 0) idle.Set();
+}
+
+}  // namespace
+
 bool RaceResultsSender::Start(const RaceResults& results, const ResultsSubmissionSettings& settings) {
-  bool started = StartDetachedThread([this, results, settings] { SendRaceResults(results, settings); });
-  if (!started) log_.Log(kLogNormal, "Error creating SendRaceResults thread.\n");
+  std::shared_ptr<Running> running = running_;
+  {
+    ScopedCriticalSection guard(running->lock);
+    if (running->count++ == 0) running->idle.Reset();
+  }
+  bool started = StartDetachedThread([this, running, results, settings] {
+    try {
+      SendRaceResults(results, settings);
+    } catch (...) {
+    }
+    EndOne(running->lock, running->count, running->idle);
+  });
+  if (!started) {
+    EndOne(running->lock, running->count, running->idle);
+    log_.Log(kLogNormal, "Error creating SendRaceResults thread.\n");
+  }
   return started;
+}
+
+bool RaceResultsSender::WaitUntilIdle(uint32_t milliseconds) {
+  return running_->idle.Wait(milliseconds) == WaitResult::kSignaled;
 }
 
 void RaceResultsSender::PlayIfSwitchedOn(const ResultsSubmissionSettings& settings, const char* sound) {

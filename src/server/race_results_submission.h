@@ -7,6 +7,7 @@
 // once per request, and two submissions interleaving their code requests could
 // spoil each other's code, so a second one waits for the first to finish.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/clock.h"
@@ -51,6 +52,9 @@ class RaceResultsSender {
   // The submission itself, on the calling thread (the thread body; tests call it).
   void SendRaceResults(const RaceResults& results, const ResultsSubmissionSettings& settings);
 
+  // True once no started submission is running any more (false on time-out).
+  bool WaitUntilIdle(uint32_t milliseconds);
+
   // Tests only: the pause after a network failure, 10 s in the product.
   void SetRetryWaitForTesting(uint32_t milliseconds) { retry_wait_ms_ = milliseconds; }
 
@@ -64,6 +68,15 @@ class RaceResultsSender {
   SoundPlayer& sound_;
   CriticalSection one_at_a_time_;
   uint32_t retry_wait_ms_ = kResultsRetryWaitMs;
+
+  // Counts the started threads. Shared with them, so a thread's last step (saying
+  // it has ended) never touches a sender that a waiter has already let go.
+  struct Running {
+    CriticalSection lock;
+    int count = 0;
+    Event idle{true, true};
+  };
+  std::shared_ptr<Running> running_ = std::make_shared<Running>();
 };
 
 // The submit path for one attempt, with the validation code already formed.

@@ -34,10 +34,8 @@ class RecordingLog : public LogSink {
 
  protected:
   void Append(const std::string& message) override {
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      lines.push_back(message);
-    }
+    std::lock_guard<std::mutex> guard(lock_);
+    lines.push_back(message);
     added_.notify_all();
   }
 

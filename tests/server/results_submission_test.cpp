@@ -181,8 +181,8 @@ TEST_F(ResultsSubmissionTest, StartedSubmissionSendsTheResultsAsTheyWereAtTheSta
   results_.lap_skips = {9};
   settings_.player_name = "Somebody Else";
   may_answer.Set();
-  // The thread ends with the empty line.
-  ASSERT_TRUE(log_.WaitFor("\n"));
+  ASSERT_TRUE(sender_.WaitUntilIdle(10000));
+  EXPECT_EQ(log_.lines.back(), "\n");
   const std::string path = http_.Paths().at(1);
   EXPECT_NE(path.find("&player=Ann+Lee&lap_times=61.500000,60.250000,59.125000&lap_skips=0,1,0&"),
             std::string::npos);
@@ -221,7 +221,7 @@ TEST_F(ResultsSubmissionTest, TwoSubmissionsRunOneAfterTheOther) {
   Event pause(true, false);
   pause.Wait(50);  // time for the second thread to overtake, if it could
   let_first_go.Set();
-  ASSERT_TRUE(log_.WaitFor("\n", 2));  // both threads have ended
+  ASSERT_TRUE(sender_.WaitUntilIdle(10000));  // both threads have ended
   std::lock_guard<std::mutex> guard(order_lock);
   EXPECT_EQ(order, (std::vector<std::string>{"code", "first submit", "code", "second submit"}));
 }
