@@ -10,6 +10,7 @@
 // See README.md for the script's steps.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -277,6 +278,13 @@ class Simulator {
     } else if (step == "hotkey" && words.size() <= 2 && (words.size() == 1 || ParseNumber(words[1], a))) {
       if (!NeedWindow(number)) return false;
       ::PostMessageA(window_.handle(), WM_HOTKEY, a, 0);
+    } else if (step == "menupick" && words.size() == 3 && words[1].size() == 1 && words[2].size() == 1) {
+      if (!NeedWindow(number)) return false;
+      PickFromMenu(words[1][0], words[2][0]);
+    } else if (step == "exit" && words.size() == 2 && ParseNumber(words[1], a)) {
+      // Ends the process the hard way, module still loaded, as a host that never unloads.
+      Say("EXITING %u", a);
+      ::ExitProcess(a);
     } else if (step == "ncpaint" && words.size() == 1) {
       if (!NeedWindow(number)) return false;
       ::SendMessageA(window_.handle(), WM_NCPAINT, 1, 0);
@@ -356,6 +364,23 @@ class Simulator {
       return bad("unknown step or bad arguments");
     }
     return true;
+  }
+
+  // Opens a top-level menu by its mnemonic the way the keyboard does (Alt+letter)
+  // and chooses an item by its mnemonic, typed as real key strokes.
+  void PickFromMenu(char menu_letter, char item_letter) {
+    ::SetForegroundWindow(window_.handle());
+    ::SetFocus(window_.handle());
+    ::PostMessageA(window_.handle(), WM_SYSCOMMAND, SC_KEYMENU,
+                   static_cast<LPARAM>(std::tolower(static_cast<unsigned char>(menu_letter))));
+    INPUT keys[2] = {};
+    const WORD key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(item_letter)));
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = key;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+    Say("MENUPICK %c %c", menu_letter, item_letter);
   }
 
   // The harness saves the screen when it reads the marker line and then creates
