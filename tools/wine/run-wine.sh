@@ -147,7 +147,8 @@ ensure_template() {
   local template="$cache/template"
   local stamp="$template/.volantis-ready"
   local version
-  version="$(wine --version 2>/dev/null)"
+  # A new Wine or a change of the settings below makes a new template.
+  version="$(wine --version 2>/dev/null) settings-1"
   exec {template_fd}>"$cache/template.lock"
   flock "$template_fd"
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$version" ]; then
@@ -168,12 +169,21 @@ ensure_template() {
     fi
     printf '%s' "$version" >"$stamp"
   fi
+  # Keep a shared hold while the template is copied, so no other job rebuilds it
+  # underneath the copy; release_template lets go.
+  flock -s "$template_fd"
+  template_dir="$template"
+}
+release_template() {
   flock -u "$template_fd"
   exec {template_fd}>&-
-  template_dir="$template"
 }
 
 ensure_template
+
+# Throw-away prefixes of runs that were killed outright (no trap ran) pile up;
+# anything this old belongs to no running job.
+find "$cache" -maxdepth 1 -name 'job-*' -type d -mmin +360 -exec rm -rf {} + 2>/dev/null
 
 if [ -n "$keep_prefix" ]; then
   prefix="$(readlink -m "$keep_prefix")"
@@ -188,6 +198,7 @@ else
   cp -a "$template_dir" "$prefix"
   throwaway="$prefix"
 fi
+release_template
 export WINEPREFIX="$prefix"
 
 cleanup() {
