@@ -154,6 +154,14 @@ TEST_F(TitleElsewhereTest, UnsearchableAircraftFolderIsReported) {
             "Error searching for files in: '" + sim_.folder() + "missing\\Aircraft'.\n");
 }
 
+TEST_F(TitleElsewhereTest, OverlongSimulatorFolderIsReportedWhole) {
+  std::string folder = sim_.folder() + "\\" + std::string(300, 'p') + "\\" + std::string(300, 'q');
+  h_.validator.set_sim_folder(folder);
+  EXPECT_FALSE(h_.validator.CheckTitleElsewhere(kMustang, kRaceTitle));
+  ASSERT_EQ(h_.server.Reports().size(), 1u);
+  EXPECT_EQ(h_.server.Reports()[0].message, "Error searching for files in: '" + folder + "\\Aircraft'.\n");
+}
+
 TEST_F(TitleElsewhereTest, NonAsciiFolderNamesAreSearchedAndNamedByteForByte) {
   // Bytes of the host's code page in the folder name, made through the narrow C calls.
   std::string name = "Avi\xF3n \xE9t\xE9 \xC9";
