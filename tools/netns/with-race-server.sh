@@ -4,6 +4,9 @@
 #
 #   with-race-server.sh SERVER_BINARY [SERVER_OPTIONS...] -- COMMAND [ARGS...]
 #
+# SERVER_BINARY may be a ":"-separated list of candidates; the first executable
+# one is used (the Windows half names the native half's build folders).
+#
 # The server listens on 10.200.N.2 with a port of its choosing (HTTP and UDP on
 # the same number) and with its control page on, so tests can script failures.
 # The command runs here, in this namespace, with
@@ -23,8 +26,14 @@ if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
   echo "with-race-server: needs root and iproute2 for a network namespace; skipped" >&2
   exit 77
 fi
-if [ ! -x "$server" ]; then
-  echo "with-race-server: no race server binary at '$server' (build the native half first); skipped" >&2
+candidates="$server"
+server=""
+IFS=':' read -r -a candidate_list <<<"$candidates"
+for candidate in "${candidate_list[@]}"; do
+  if [ -x "$candidate" ]; then server="$candidate"; break; fi
+done
+if [ -z "$server" ]; then
+  echo "with-race-server: no race server binary among '$candidates' (build the native half first); skipped" >&2
   exit 77
 fi
 
