@@ -64,6 +64,8 @@ void Validator::RunValidation() {
     ~ForgetOnExit() { profiles.ForgetFiles(); }
   } forget{profiles_};
 
+  // Without the host's core module both settings read as 0: crash detection then fails.
+  host_.Attach();
   int8_t crash_detection = host_.ReadInt8(kOffsetCrashDetection);
   if (crash_detection != 1) {
     server_.SendResults(false, "Crash detection is not enabled. Value: %d", crash_detection);
