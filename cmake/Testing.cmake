@@ -36,7 +36,11 @@ function(volantis_add_fuzzer)
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
   if(VOLANTIS_FUZZ)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
-    add_test(NAME ${F_NAME}_smoke COMMAND ${F_NAME} -runs=2000 -max_len=4096 ${F_CORPUS})
+    # New inputs go to a scratch folder in the build tree (libFuzzer writes to the
+    # first folder it is given), never into the corpus in the source tree.
+    set(_scratch ${CMAKE_CURRENT_BINARY_DIR}/${F_NAME}_new_inputs)
+    file(MAKE_DIRECTORY ${_scratch})
+    add_test(NAME ${F_NAME}_smoke COMMAND ${F_NAME} -runs=2000 -max_len=4096 ${_scratch} ${F_CORPUS})
     set_tests_properties(${F_NAME}_smoke PROPERTIES LABELS "fuzz" TIMEOUT 300)
   else()
     target_sources(${F_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/fuzz_replay_main.cpp)
