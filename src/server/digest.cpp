@@ -28,7 +28,9 @@ inline uint32_t Choose(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c 
 inline uint32_t Parity(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
 inline uint32_t Majority(uint32_t b, uint32_t c, uint32_t d) { return (b & c) | (d & (b | c)); }
 
-class Hasher {
+// ShaDigest: the digest state over 64-byte blocks; DigestBuffer and DigestStream
+// differ only in where the blocks come from.
+class ShaDigest {
  public:
   void Block(const uint8_t* block);
   // Pads the last partial block (fewer than 64 bytes) and finishes.
@@ -56,7 +58,7 @@ class Hasher {
   VOLANTIS_ROUND(b, c, d, e, a, f, k, w4((t) + 4))
 #define VOLANTIS_LOADED(t) w[t]
 
-void Hasher::Block(const uint8_t* block) {
+void ShaDigest::Block(const uint8_t* block) {
   uint32_t w[16];
   for (int i = 0; i < 16; ++i) w[i] = LoadLittleEndian(block + 4 * i);
   uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4];
@@ -104,7 +106,7 @@ void Hasher::Block(const uint8_t* block) {
 #undef VOLANTIS_ROUND
 #undef VOLANTIS_SCHEDULE
 
-Digest Hasher::Finish(const uint8_t* tail, std::size_t tail_length, uint64_t total_length) {
+Digest ShaDigest::Finish(const uint8_t* tail, std::size_t tail_length, uint64_t total_length) {
   // The data's last bytes, 0x80, zeros to 56 modulo 64, then the bit count as a
   // high and a low word, each least significant byte first.
   uint8_t last[2 * kBlockSize] = {};
@@ -124,28 +126,28 @@ Digest DigestBuffer(const void* data, int32_t length) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   std::size_t remaining = length > 0 ? static_cast<std::size_t>(length) : 0;
   const uint64_t total = remaining;
-  Hasher hasher;
+  ShaDigest sha;
   while (remaining >= kBlockSize) {
-    hasher.Block(bytes);
+    sha.Block(bytes);
     bytes += kBlockSize;
     remaining -= kBlockSize;
   }
-  return hasher.Finish(bytes, remaining, total);
+  return sha.Finish(bytes, remaining, total);
 }
 
 Digest DigestStream(std::FILE* stream) {
-  Hasher hasher;
+  ShaDigest sha;
   uint8_t block[kBlockSize];
   uint64_t total = 0;
   std::size_t got = 0;
   if (stream != nullptr) {
     while ((got = std::fread(block, 1, kBlockSize, stream)) == kBlockSize) {
-      hasher.Block(block);
+      sha.Block(block);
       total += kBlockSize;
     }
   }
   total += got;
-  return hasher.Finish(block, got, total);
+  return sha.Finish(block, got, total);
 }
 
 std::string ValidationCodeText(const std::string& server_code, const std::string& version,
