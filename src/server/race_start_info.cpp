@@ -1,5 +1,6 @@
 #include "server/race_start_info.h"
 
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -19,6 +20,16 @@ bool StartsWith(const std::string& text, const char* prefix, std::size_t prefix_
   return text.compare(0, prefix_length, prefix) == 0;
 }
 
+// atoi as the server's numbers are read (leading blanks, a sign, the digits up
+// to the first other character, 0 when there are none), except that a number
+// beyond the int range is held at its end instead of being undefined.
+int32_t ReadInt(const char* text) {
+  long value = std::strtol(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
 // A gate line holds exactly six comma-separated values. SplitString with a
 // maximum of six glues a seventh value onto the sixth ("500,900,1" would read
 // as a ceiling of 9001 feet), so extra values are counted separately and such a
@@ -32,8 +43,8 @@ bool ParseGate(const std::string& values_text, Gate& gate) {
   gate.left_lon = std::atof(values[1].c_str());
   gate.right_lat = std::atof(values[2].c_str());
   gate.right_lon = std::atof(values[3].c_str());
-  gate.min_alt = std::atoi(values[4].c_str());
-  gate.max_alt = std::atoi(values[5].c_str());
+  gate.min_alt = ReadInt(values[4].c_str());
+  gate.max_alt = ReadInt(values[5].c_str());
   return true;
 }
 
@@ -58,12 +69,12 @@ RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& d
   for (const std::string& entry : entries) {
     if (StartsWith(entry, kLapsKey, sizeof(kLapsKey) - 1)) {
       if (entry.size() <= sizeof(kLapsKey) - 1) continue;
-      int32_t laps = std::atoi(entry.c_str() + sizeof(kLapsKey) - 1);
+      int32_t laps = ReadInt(entry.c_str() + sizeof(kLapsKey) - 1);
       definition.laps = laps;
       log.Log(kLogDetail, "Laps: %d\n", laps);
     } else if (StartsWith(entry, kMaxKnotsKey, sizeof(kMaxKnotsKey) - 1)) {
       if (entry.size() <= sizeof(kMaxKnotsKey) - 1) continue;
-      int32_t knots = std::atoi(entry.c_str() + sizeof(kMaxKnotsKey) - 1);
+      int32_t knots = ReadInt(entry.c_str() + sizeof(kMaxKnotsKey) - 1);
       definition.max_speed = knots * kKnotsToNmPerSecond;
       log.Log(kLogDetail, "Max knots: %d\n", knots);
     } else if (StartsWith(entry, kGateKey, sizeof(kGateKey) - 1)) {

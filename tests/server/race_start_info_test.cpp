@@ -84,6 +84,11 @@ TEST_F(RaceStartInfoTest, ValuesReadLikeAtoiAndAtof) {
 
   ASSERT_EQ(Load("laps=x"), RaceStartInfoResult::kLoaded);
   EXPECT_EQ(definition_.laps.load(), 0);
+  // Numbers beyond the int range are held at its ends.
+  ASSERT_EQ(Load("laps=99999999999999999999;gate=1,2,3,4,-99999999999,+7"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 2147483647);
+  EXPECT_EQ(definition_.gates.at(0)->min_alt, -2147483647 - 1);
+  EXPECT_EQ(definition_.gates.at(0)->max_alt, 7);
 }
 
 TEST_F(RaceStartInfoTest, UnknownEntriesAndMissingValuesKeepEarlierOnes) {
