@@ -74,7 +74,7 @@ TEST(RaceServerRulesTest, ParsesRulesAndUsesThemUp) {
       {"time_sync:400", false},        {"get_code:full", false},
       {"nothing:400", false},          {"do_validate", false},
       {"do_validate:400:0", false},    {"do_validate:42", false},
-      {"do_validate:slow=x", false},
+      {"do_validate:slow=x", false},   {"get_code:huge=999999999", false},
   };
   for (const auto& c : cases) {
     Rule rule;

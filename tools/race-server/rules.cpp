@@ -46,7 +46,7 @@ bool ParseAction(const std::string& op, const std::string& text, Action& action)
   }
   if (name == "huge") {
     action.kind = name;
-    return ReadNumber(argument, action.number);
+    return ReadNumber(argument, action.number) && action.number <= (256 << 20);  // at most 256 MiB
   }
   action.kind = "status";
   if (!ReadNumber(name, action.number) || action.number < 100 || action.number > 999) return false;
