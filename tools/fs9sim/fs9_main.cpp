@@ -71,6 +71,11 @@ enum class DialogAnswer { kNone, kYes, kNo };
 DialogAnswer g_dialog_answer = DialogAnswer::kNone;
 std::set<HWND> g_answered;
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
 BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   char class_name[32] = {};
   ::GetClassNameA(window, class_name, sizeof(class_name));
@@ -285,6 +290,12 @@ class Simulator {
       // Ends the process the hard way, module still loaded, as a host that never unloads.
       Say("EXITING %u", a);
       ::ExitProcess(a);
+    } else if (step == "windows" && words.size() == 1) {
+      PrintWindows();
+    } else if (step == "text" && words.size() >= 2) {
+      const size_t start = line.find_first_not_of(" \t", line.find("text") + 4);
+      const size_t end = line.find_last_not_of(" \t\r\n");
+      PrintWindowText(line.substr(start, end - start + 1));
     } else if (step == "ncpaint" && words.size() == 1) {
       if (!NeedWindow(number)) return false;
       ::SendMessageA(window_.handle(), WM_NCPAINT, 1, 0);
@@ -364,6 +375,48 @@ class Simulator {
       return bad("unknown step or bad arguments");
     }
     return true;
+  }
+
+  static std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+  }
+
+  static std::string WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    text.resize(static_cast<size_t>(::GetWindowTextA(window, &text[0], length + 1)));
+    return text;
+  }
+
+  // The top-level windows of this thread other than the main window.
+  void PrintWindows() {
+    for (HWND window : ThreadWindows()) {
+      if (window == window_.handle() || !::IsWindowVisible(window)) continue;
+      char class_name[64] = {};
+      ::GetClassNameA(window, class_name, sizeof(class_name));
+      Say("OPEN-WINDOW class=%s caption=\"%s\"", class_name, WindowText(window).c_str());
+    }
+  }
+
+  // Every line of every edit control in the visible window with this caption.
+  void PrintWindowText(const std::string& caption) {
+    for (HWND window : ThreadWindows()) {
+      if (!::IsWindowVisible(window) || WindowText(window) != caption) continue;
+      for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char class_name[16] = {};
+        ::GetClassNameA(child, class_name, sizeof(class_name));
+        if (_stricmp(class_name, "Edit") != 0) continue;
+        std::istringstream lines(WindowText(child));
+        for (std::string text_line; std::getline(lines, text_line);) {
+          if (!text_line.empty() && text_line.back() == '\r') text_line.pop_back();
+          Say("TEXT| %s", text_line.c_str());
+        }
+      }
+      return;
+    }
+    Say("TEXT no window \"%s\"", caption.c_str());
   }
 
   // Opens a top-level menu by its mnemonic the way the keyboard does (Alt+letter)
