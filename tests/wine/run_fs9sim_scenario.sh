@@ -6,6 +6,7 @@
 #
 # A scenario file has three sections:
 #   options: fs9.exe options on one line (may be empty)
+#   files: files beside the scenario to copy into the working folder (optional)
 #   --- script       the fs9.exe script
 #   --- expect       literal texts that must appear in the output in this
 #                    order (a text may follow the previous one in the same line)
@@ -23,6 +24,9 @@ trap 'rm -rf "$work"' EXIT
 cp -a "$sim/." "$work/"
 
 options="$(sed -n 's/^options:[[:space:]]*//p' "$scenario" | head -1)"
+for file in $(sed -n 's/^files:[[:space:]]*//p' "$scenario" | head -1); do
+  cp "$(dirname "$scenario")/$file" "$work/" || { echo "FAIL: no file $file"; exit 1; }
+done
 expected_exit="$(sed -n 's/^exit:[[:space:]]*//p' "$scenario" | head -1)"
 expected_exit="${expected_exit:-0}"
 awk '/^--- /{section=$2; next} section=="script"' "$scenario" >"$work/script.txt"
