@@ -8,16 +8,15 @@
 #include "platform/http_transport.h"
 #include "platform/process_list.h"
 #include "platform/profile_reader.h"
-#include "platform/udp_channel.h"
 #include "platform/sound_player.h"
+#include "platform/udp_channel.h"
 #include "ui/settings_profile.h"
 
 namespace volantis::win32 {
-
 namespace {
 
-// Settings come first: the hot key is registered while they load, before any
-// object that reads them exists.
+// The settings load (and the hot key is registered) before the windows and the
+// workers that read them are built.
 SettingsStore& LoadedSettings(SettingsStore& store, AppSettings& settings, HotKeyRegistrar& hot_keys) {
   LoadSettings(settings, store, hot_keys);
   return store;
