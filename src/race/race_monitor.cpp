@@ -11,7 +11,7 @@ RaceMonitor::RaceMonitor(RaceState& state, RaceServices services, HostMemory& me
 RaceMonitor::~RaceMonitor() {
   if (!IsMonitorRunning()) return;
   state_.stop_event.Set();
-  state_.done_event.Wait(kStopWaitMs);
+  state_.done_event.WaitServingSentMessages(kStopWaitMs);
 }
 
 bool RaceMonitor::IsMonitorRunning() { return state_.done_event.Wait(0) != WaitResult::kSignaled; }
