@@ -38,7 +38,7 @@ void RaceMonitor::StartRace() {
   // done_event is reset here rather than by the thread, so a stop that comes
   // before the thread has run still waits for it.
   state_.done_event.Reset();
-  if (!StartDetachedThread([this] { MonitorThread(); })) {
+  if (!services_.start_thread([this] { MonitorThread(); })) {
     state_.done_event.Set();
     state_.log->Log(kLogNormal, "Error creating monitor thread.\n");
     return;

@@ -2,10 +2,12 @@
 // What the judge and the monitor need from the program and the platform, passed
 // in so tests and the replay tool can supply their own.
 #include <cstdint>
+#include <functional>
 
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/sound_player.h"
+#include "platform/sync.h"
 #include "ui/app_settings.h"
 
 namespace volantis {
@@ -16,6 +18,8 @@ struct RaceServices {
   SoundPlayer& sounds;
   HostPoster& poster;     // the host's main window: target of the race-finished command
   uint32_t gates_lock_timeout_ms = kGatesLockTimeoutMs;
+  // How the monitor thread is started; tests make it fail.
+  bool (*start_thread)(std::function<void()> body) = StartDetachedThread;
 };
 
 }  // namespace volantis

@@ -282,3 +282,21 @@ TEST(MonitorThreadTest, DestroyingTheMonitorStopsItsThread) {
 
 }  // namespace
 }  // namespace volantis
+
+namespace volantis {
+namespace {
+
+bool FailToStart(std::function<void()>) { return false; }
+
+TEST(MonitorThreadTest, ThreadCreationFailureStartsNoRace) {
+  testing::JudgeBench b;
+  b.services.start_thread = FailToStart;
+  BufferHostMemory memory;
+  RaceMonitor monitor(b.state, b.services, memory);
+  monitor.StartRace();
+  EXPECT_FALSE(monitor.IsMonitorRunning());
+  EXPECT_EQ(b.journal.entries(), (std::vector<std::string>{"LOG Error creating monitor thread.\n"}));
+}
+
+}  // namespace
+}  // namespace volantis

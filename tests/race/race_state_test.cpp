@@ -1,3 +1,4 @@
+#include "race/race_definition.h"
 #include "race/race_state.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +94,39 @@ TEST(RaceStateTest, ResultsAreACopy) {
   EXPECT_EQ(results.finish_secs, 4321.5);
   EXPECT_TRUE(results.slewed);
   EXPECT_FALSE(results.moved_too_fast);
+}
+
+}  // namespace
+}  // namespace volantis
+
+namespace volantis {
+namespace {
+
+TEST(RaceDefinitionTest, InitialValues) {
+  RaceDefinition definition;
+  EXPECT_EQ(definition.laps.load(), 0);
+  EXPECT_EQ(definition.max_speed.load(), 0.1388888888888889);
+  EXPECT_EQ(definition.max_speed.load(), 500 * kKnotsToNmPerSecond);  // 500 knots
+  EXPECT_EQ(definition.aircraft_type.load(), 0);
+  EXPECT_TRUE(definition.gates.empty());
+  EXPECT_EQ(definition.clock_offset.load(), 0);
+  EXPECT_EQ(definition.best_round_trip.load(), 0);
+}
+
+// gates_lock is an auto-reset event created free: one holder at a time, and a
+// guard that timed out must not free a lock someone else holds.
+TEST(RaceDefinitionTest, GatesLockGuard) {
+  RaceDefinition definition;
+  {
+    GatesLockGuard first(definition, 0);
+    EXPECT_TRUE(first.acquired());
+    GatesLockGuard second(definition, 10);
+    EXPECT_FALSE(second.acquired());
+  }  // the second leaves the lock alone, the first frees it
+  GatesLockGuard again(definition, 0);
+  EXPECT_TRUE(again.acquired());
+  GatesLockGuard once_more(definition, 0);
+  EXPECT_FALSE(once_more.acquired());
 }
 
 }  // namespace
