@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The inner half of the demo: runs with VOLANTIS_RACE_SERVER / VOLANTIS_RACE_PORT
+# set by tools/netns/with-race-server.sh. Stores the pilot's settings in the Wine
+# prefix's registry, runs the stand-in simulator's script, then fetches the
+# server's results page.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=$1
+cd "$root"
+
+prefix="$out/wine-prefix"
+cat >"$out/settings.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Tarvex\\TarvexCheck\\Settings]
+"PlayerName"="Demo Pilot"
+"ServerIP"="$VOLANTIS_RACE_SERVER"
+"ServerPort"=dword:$(printf '%08x' "$VOLANTIS_RACE_PORT")
+REG
+echo "race server at $VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT; player \"Demo Pilot\""
+tools/wine/run-wine.sh --prefix "$prefix" --timeout 120 --workdir "$out" regedit /S settings.reg
+
+echo "== the stand-in simulator runs the demo script (tools/demo/demo-race.fs9)"
+set +e
+tools/wine/run-wine.sh --prefix "$prefix" --timeout 600 --workdir "$out/sim" --screenshot-dir "$out" \
+  "$out/sim/fs9.exe" demo-race.fs9 | tee "$out/simulator-output.txt"
+rc=${PIPESTATUS[0]}
+set -e
+
+cp "$VOLANTIS_RACE_RESULTS" "$out/results.jsonl" 2>/dev/null || true
+curl -s --max-time 10 "http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results" \
+  >"$out/results-page.html" || true
+echo
+echo "== results recorded by the race server"
+cat "$out/results.jsonl" 2>/dev/null || echo "(none)"
+exit "$rc"

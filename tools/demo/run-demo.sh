@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The demo race, from a fresh Debian 12 machine (as root): builds both halves,
+# starts the stand-in race server in a network namespace of its own, and runs the
+# stand-in simulator with the real Volantis.dll under Wine and Xvfb. The pilot
+# opens the Log and Validate windows, validates (time sync, realism settings, the
+# aircraft's reference check, the report), the server answers with a five-gate,
+# two-lap course, the simulator flies it, the module judges every gate and lap and
+# submits the results, and the Results window is opened.
+#
+# Everything it produces lands in build/demo/: the simulator's output, the window
+# texts, the screenshots (*.png), the race server's results (results.jsonl) and
+# its results page (results-page.html).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+jobs=${VOLANTIS_JOBS:-2}
+
+echo "== installing what the demo needs"
+bash tools/ci/install-deps.sh
+
+echo "== building the native half (race server, demo course) and the Windows half (module, stand-in simulator)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs" --target volantis-race-server make_demo_course volantis-replay
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs" --target volantis_dll fs9sim fs9sim_global
+
+out="$root/build/demo"
+rm -rf "$out"
+mkdir -p "$out"
+build/native/tools/demo/make_demo_course "$out/demo.course" "$out/demo.csv"
+
+# The simulator's folder: fs9.exe, global.dll, Modules\Volantis.dll and the
+# stand-in installation of the five race aircraft.
+mkdir -p "$out/sim"
+cp -r build/win32/sim/. "$out/sim/"
+cp -r tests/fixtures/sim/Aircraft "$out/sim/"
+cp "$out/demo.csv" "$out/sim/"
+cp tools/demo/demo-race.fs9 "$out/sim/"
+
+echo "== racing (the stand-in race server runs in its own network namespace)"
+tools/netns/with-race-server.sh build/native/tools/race-server/volantis-race-server \
+  --course "$out/demo.course" --aircraft 0 -- bash tools/demo/demo-race.sh "$out"
+
+echo
+echo "== what came out (build/demo/)"
+ls -1 "$out" | sed 's/^/   /'
