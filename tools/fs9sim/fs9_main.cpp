@@ -270,6 +270,16 @@ class Simulator {
                (words.size() == 2 || ParseNumber(words[2], b))) {
       if (!NeedWindow(number)) return false;
       SendChecked(WM_COMMAND, a, static_cast<LPARAM>(b));
+    } else if (step == "timed" && words.size() == 2 && ParseNumber(words[1], a)) {
+      // How long the module keeps the user-interface thread on one command.
+      if (!NeedWindow(number)) return false;
+      LARGE_INTEGER frequency, before, after;
+      ::QueryPerformanceFrequency(&frequency);
+      ::QueryPerformanceCounter(&before);
+      ::SendMessageA(window_.handle(), WM_COMMAND, a, 0);
+      ::QueryPerformanceCounter(&after);
+      Say("TIMED wp=0x%08x ms=%.3f", a,
+          static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
     } else if (step == "sendmsg" && words.size() == 4 && ParseNumber(words[1], a) && ParseNumber(words[2], b) &&
                ParseNumber(words[3], c)) {
       if (!NeedWindow(number)) return false;
