@@ -22,11 +22,15 @@ tools/wine/run-wine.sh --prefix "$prefix" --timeout 120 --workdir "$out" regedit
 
 echo "== the stand-in simulator runs the demo script (tools/demo/demo-race.fs9)"
 set +e
-tools/wine/run-wine.sh --prefix "$prefix" --timeout 600 --workdir "$out/sim" --screenshot-dir "$out" \
+tools/wine/run-wine.sh --prefix "$prefix" --timeout 600 --workdir "$out/sim" \
   "$out/sim/fs9.exe" demo-race.fs9 | tee "$out/simulator-output.txt"
 rc=${PIPESTATUS[0]}
 set -e
 
+for bmp in "$out"/sim/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "$out/$(basename "$bmp" .bmp).png" && rm -f "$bmp"
+done
 cp "$VOLANTIS_RACE_RESULTS" "$out/results.jsonl" 2>/dev/null || true
 curl -s --max-time 10 "http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results" \
   >"$out/results-page.html" || true

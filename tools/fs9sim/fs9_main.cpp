@@ -24,6 +24,7 @@
 #include "sim_memory.h"
 #include "sim_output.h"
 #include "sim_window.h"
+#include "window_capture.h"
 
 namespace fs9sim {
 namespace {
@@ -374,6 +375,21 @@ class Simulator {
       }
     } else if (step == "screenshot" && words.size() == 2) {
       Screenshot(words[1]);
+    } else if (step == "move" && words.size() >= 4) {
+      // move X Y CAPTION: place one of this process's windows, e.g. to lay the
+      // module's windows side by side before a capture.
+      const std::string caption = line.substr(line.find(words[3]));
+      HWND target = ::FindWindowA(nullptr, caption.substr(0, caption.find_last_not_of("\r\n") + 1).c_str());
+      if (!target || !ParseNumber(words[1], a) || !ParseNumber(words[2], b)) {
+        Say("MOVE %s failed", caption.c_str());
+      } else {
+        ::SetWindowPos(target, nullptr, static_cast<int>(a), static_cast<int>(b), 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Say("MOVE ok");
+      }
+    } else if (step == "capture" && words.size() == 2) {
+      const std::string path = words[1] + ".bmp";
+      Say(fs9sim::CaptureThreadWindows(path) ? "CAPTURE %s" : "CAPTURE %s failed", path.c_str());
     } else if (step == "echo") {
       Say("ECHO %s", line.size() > 5 ? line.substr(5, line.find_last_not_of("\r\n") - 4).c_str() : "");
     } else if (step == "unload" && words.size() == 1) {

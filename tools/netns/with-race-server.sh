@@ -11,6 +11,7 @@
 # the same number) and with its control page on, so tests can script failures.
 # The command runs here, in this namespace, with
 #   VOLANTIS_RACE_SERVER=10.200.N.2  VOLANTIS_RACE_PORT=<port>
+#   VOLANTIS_RACE_RESULTS (its results file)  VOLANTIS_RACE_LOG (its request log)
 # and can bind that same UDP port locally. Exits with the command's status, or 77
 # (skipped) without root, iproute2 or the server binary.
 set -uo pipefail
@@ -81,6 +82,7 @@ fi
 export VOLANTIS_RACE_SERVER="$address"
 export VOLANTIS_RACE_PORT="$(cat "$work/ready")"
 export VOLANTIS_RACE_RESULTS="$work/results.jsonl"
+export VOLANTIS_RACE_LOG="$work/server.err"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 "$@"
 rc=$?
