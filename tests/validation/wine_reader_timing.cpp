@@ -18,28 +18,12 @@
 #include "ui/app_settings.h"
 #include "ui/validate_window.h"
 #include "validation/validator.h"
+#include "timing_fakes.h"
 
 namespace {
 
 using namespace volantis;
 
-class CountingServer : public ValidationServer {
- public:
-  bool TimeSync() override { return true; }
-  void SendResultsText(bool success, const std::string&) override { failures += success ? 0 : 1; }
-  int failures = 0;
-};
-
-class NullSounds : public SoundPlayer {
- public:
-  void Play(const char*) override {}
-};
-
-class NoProcesses : public ProcessList {
- public:
-  bool SnapshotProcesses(std::vector<ProcessEntry>*) override { return false; }
-  FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
-};
 
 std::string Read(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -21,16 +21,8 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/validation-e2e-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
-cat >"$work/settings.reg" <<REG
-REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Tarvex\\TarvexCheck\\Settings]
-"PlayerName"="Ann Lee"
-"ServerIP"="$VOLANTIS_RACE_SERVER"
-"ServerPort"=dword:$(printf '%08x' "$VOLANTIS_RACE_PORT")
-"SoundValidate"=dword:00000000
-REG
-"$root/tools/wine/run-wine.sh" --prefix "$prefix" --timeout 120 --workdir "$work" regedit /S settings.reg || exit 1
+"$root/tools/wine/store-settings.sh" "$prefix" "Ann Lee" "$VOLANTIS_RACE_SERVER" "$VOLANTIS_RACE_PORT" \
+  '"SoundValidate"=dword:00000000' || exit 1
 
 failures=0
 # run_case NAME CRASH COLLISIONS DAMAGE EXPECTED

@@ -9,16 +9,8 @@ out=$1
 cd "$root"
 
 prefix="$out/wine-prefix"
-cat >"$out/settings.reg" <<REG
-REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Tarvex\\TarvexCheck\\Settings]
-"PlayerName"="Demo Pilot"
-"ServerIP"="$VOLANTIS_RACE_SERVER"
-"ServerPort"=dword:$(printf '%08x' "$VOLANTIS_RACE_PORT")
-REG
 echo "race server at $VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT; player \"Demo Pilot\""
-tools/wine/run-wine.sh --prefix "$prefix" --timeout 120 --workdir "$out" regedit /S settings.reg
+tools/wine/store-settings.sh "$prefix" "Demo Pilot" "$VOLANTIS_RACE_SERVER" "$VOLANTIS_RACE_PORT"
 
 echo "== the stand-in simulator runs the demo script (tools/demo/demo-race.fs9)"
 set +e
