@@ -99,10 +99,12 @@ TEST(RaceServerResultsTest, EscapesWhatPlayersCanType) {
   ResultRecord record;
   record.player = "<b>Ann</b> \"Lee\" & co\n\x01";
   record.lap_times = "61.500000,junk,60.25";
+  record.lap_skips = "0,1";
   record.race_time = 121.75;
   EXPECT_EQ(ToJsonLine(record).find('\n'), std::string::npos);
   EXPECT_NE(ToJsonLine(record).find("\"player\":\"<b>Ann</b> \\\"Lee\\\" & co\\n\\u0001\""), std::string::npos);
   EXPECT_NE(ToJsonLine(record).find("\"lap_times\":[61.500000,60.250000]"), std::string::npos);
+  EXPECT_NE(ToJsonLine(record).find("\"lap_skips\":[0,1]"), std::string::npos);
   ResultsStore store("");
   store.Add(record);
   const std::string page = store.HtmlPage();

@@ -26,6 +26,15 @@ done
 cp "$VOLANTIS_RACE_RESULTS" "$out/results.jsonl" 2>/dev/null || true
 curl -s --max-time 10 "http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results" \
   >"$out/results-page.html" || true
+# The results page as the pilot's browser shows it (Wine here has no browser engine).
+results_url="http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results"
+if command -v chromium >/dev/null; then
+  profile="$(mktemp -d)"
+  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --window-size=1024,400 --screenshot="$out/4-results-page.png" "$results_url" >/dev/null 2>&1 || true
+  rm -rf "$profile"
+fi
 echo
 echo "== results recorded by the race server"
 cat "$out/results.jsonl" 2>/dev/null || echo "(none)"

@@ -8,8 +8,8 @@
 # submits the results, and the Results window is opened.
 #
 # Everything it produces lands in build/demo/: the simulator's output, the window
-# texts, the screenshots (*.png), the race server's results (results.jsonl) and
-# its results page (results-page.html).
+# texts, pictures of the windows (*.png), the race server's results
+# (results.jsonl) and its results page (results-page.html, 4-results-page.png).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -17,6 +17,8 @@ jobs=${VOLANTIS_JOBS:-2}
 
 echo "== installing what the demo needs"
 bash tools/ci/install-deps.sh
+# Only the demo needs a browser: it shows the server's results page as a pilot sees it.
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
 
 echo "== building the native half (race server, demo course) and the Windows half (module, stand-in simulator)"
 cmake --preset native >/dev/null

@@ -46,8 +46,9 @@ std::string JsonNumber(double value) {
   return text;
 }
 
-// "1.5,2" -> "[1.5,2]", keeping only what reads as numbers.
-std::string JsonList(const std::string& list) {
+// "1.5,2" -> "[1.500000,2.000000]" (or "[1,2]" for whole numbers), keeping only
+// what reads as numbers.
+std::string JsonList(const std::string& list, bool whole_numbers) {
   std::string out = "[";
   std::stringstream stream(list);
   std::string item;
@@ -57,7 +58,13 @@ std::string JsonList(const std::string& list) {
     double value = std::strtod(item.c_str(), &end);
     if (item.empty() || *end != '\0') continue;
     if (!first) out += ',';
-    out += JsonNumber(value);
+    if (whole_numbers) {
+      char text[32];
+      std::snprintf(text, sizeof(text), "%.0f", value);
+      out += text;
+    } else {
+      out += JsonNumber(value);
+    }
     first = false;
   }
   return out + "]";
@@ -75,8 +82,8 @@ std::string Duration(double seconds) {
 std::string ToJsonLine(const ResultRecord& r) {
   std::ostringstream out;
   out << "{\"received_at\":" << JsonString(r.received_at) << ",\"player\":" << JsonString(r.player)
-      << ",\"version\":" << JsonString(r.version) << ",\"lap_times\":" << JsonList(r.lap_times)
-      << ",\"lap_skips\":" << JsonList(r.lap_skips) << ",\"race_time\":" << JsonNumber(r.race_time)
+      << ",\"version\":" << JsonString(r.version) << ",\"lap_times\":" << JsonList(r.lap_times, false)
+      << ",\"lap_skips\":" << JsonList(r.lap_skips, true) << ",\"race_time\":" << JsonNumber(r.race_time)
       << ",\"finish_secs\":" << JsonNumber(r.finish_secs) << ",\"sync_delay\":" << JsonNumber(r.sync_delay)
       << ",\"moved_too_fast\":" << r.moved_too_fast << ",\"cheated_crash_detect\":" << r.cheated_crash_detect
       << ",\"slewed\":" << r.slewed << ",\"cheated_sim_rate\":" << r.cheated_sim_rate << "}";
