@@ -86,9 +86,9 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
-std::vector<uint8_t> RenderWave(const SoundSpec& spec) {
-  const uint32_t frames = static_cast<uint32_t>(std::lround(spec.seconds * spec.rate));
-  const uint32_t block = 2u * static_cast<uint32_t>(spec.channels);
+std::vector<uint8_t> RenderWave(const SoundSpec& sound) {
+  const uint32_t frames = static_cast<uint32_t>(std::lround(sound.seconds * sound.rate));
+  const uint32_t block = 2u * static_cast<uint32_t>(sound.channels);
   const uint32_t data_bytes = frames * block;
   std::vector<uint8_t> out;
   out.reserve(44 + data_bytes);
@@ -98,31 +98,31 @@ std::vector<uint8_t> RenderWave(const SoundSpec& spec) {
   PutTag(out, "fmt ");
   PutU32(out, 16);
   PutU16(out, 1);  // PCM
-  PutU16(out, static_cast<uint32_t>(spec.channels));
-  PutU32(out, static_cast<uint32_t>(spec.rate));
-  PutU32(out, static_cast<uint32_t>(spec.rate) * block);
+  PutU16(out, static_cast<uint32_t>(sound.channels));
+  PutU32(out, static_cast<uint32_t>(sound.rate));
+  PutU32(out, static_cast<uint32_t>(sound.rate) * block);
   PutU16(out, block);
   PutU16(out, 16);
   PutTag(out, "data");
   PutU32(out, data_bytes);
   for (uint32_t i = 0; i < frames; ++i) {
-    const double t = static_cast<double>(i) / spec.rate;
+    const double t = static_cast<double>(i) / sound.rate;
     double left = 0, right = 0;
-    for (size_t n = 0; n < spec.notes.size(); ++n) {
-      const Note& note = spec.notes[n];
+    for (size_t n = 0; n < sound.notes.size(); ++n) {
+      const Note& note = sound.notes[n];
       const double local = t - note.start;
       if (local < 0 || local >= note.length) continue;
       const double phase = 2 * kPi * note.frequency * local;
       const double tone = std::sin(phase) + 0.25 * std::sin(2 * phase) + 0.08 * std::sin(3 * phase);
       const double value = note.level * Envelope(local, note.length) * tone / 1.33;
       // Stereo sounds spread their notes a little across the two sides.
-      const double pan = spec.channels == 2 ? 0.5 + 0.2 * (static_cast<double>(n % 3) - 1.0) : 0.5;
+      const double pan = sound.channels == 2 ? 0.5 + 0.2 * (static_cast<double>(n % 3) - 1.0) : 0.5;
       left += value * (1.0 - pan) * 2;
       right += value * pan * 2;
     }
     const double channels[2] = {left, right};
-    for (int c = 0; c < spec.channels; ++c) {
-      const double clipped = std::max(-1.0, std::min(1.0, spec.channels == 1 ? (left + right) / 2 : channels[c]));
+    for (int c = 0; c < sound.channels; ++c) {
+      const double clipped = std::max(-1.0, std::min(1.0, sound.channels == 1 ? (left + right) / 2 : channels[c]));
       PutU16(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(clipped * 30000))));
     }
   }
@@ -216,10 +216,10 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   std::string rc = "// Generated at build time by tools/wavegen; do not edit.\n";
-  for (const SoundSpec& spec : Sounds()) {
-    const std::string path = folder + "/" + spec.name + ".wav";
-    if (!WriteFile(path, RenderWave(spec))) return 1;
-    rc += std::string(spec.name) + " WAVE \"" + RcString(path) + "\"\n";
+  for (const SoundSpec& sound : Sounds()) {
+    const std::string path = folder + "/" + sound.name + ".wav";
+    if (!WriteFile(path, RenderWave(sound))) return 1;
+    rc += std::string(sound.name) + " WAVE \"" + RcString(path) + "\"\n";
   }
   const std::string icon = folder + "/volantis.ico";
   if (!WriteFile(icon, RenderIcon())) return 1;
