@@ -38,28 +38,6 @@ class RunningStandIn {
   pid_t pid_ = 0;
 };
 
-// The system's list, narrowed to this test's own processes: other programs on the
-// machine may be running as "fs9.exe" at the same time.
-class OwnProcesses : public ProcessList {
- public:
-  explicit OwnProcesses(uint32_t child) : child_(child) {}
-  bool SnapshotProcesses(std::vector<ProcessEntry>* processes) override {
-    std::vector<ProcessEntry> all;
-    if (!SystemProcessList().SnapshotProcesses(&all)) return false;
-    processes->clear();
-    for (const ProcessEntry& entry : all) {
-      if (entry.process_id == child_ || entry.process_id == static_cast<uint32_t>(::getpid())) {
-        processes->push_back(entry);
-      }
-    }
-    return true;
-  }
-  FirstModuleResult FirstModule(uint32_t process_id) override { return SystemProcessList().FirstModule(process_id); }
-
- private:
-  uint32_t child_;
-};
-
 TEST(NativeProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   testing::StandInSim sim;
   std::filesystem::path exe = sim.root() / "fs9.exe";
@@ -75,7 +53,7 @@ TEST(NativeProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   host.Write<int8_t>(kOffsetCrashDetection, 1);
   testing::RecordingSounds sounds;
   ParsedProfileReader reader(SystemFileSystem());
-  OwnProcesses processes(process.pid());
+  testing::OnlyTheseProcesses processes({process.pid(), static_cast<uint32_t>(::getpid())});
   Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
 
   std::string found;

@@ -40,26 +40,6 @@ class RunningStandIn {
   PROCESS_INFORMATION info_{};
 };
 
-// The system's list, narrowed to the started process: other programs may be
-// running as "fs9.exe" at the same time.
-class OwnProcess : public ProcessList {
- public:
-  explicit OwnProcess(uint32_t child) : child_(child) {}
-  bool SnapshotProcesses(std::vector<ProcessEntry>* processes) override {
-    std::vector<ProcessEntry> all;
-    if (!SystemProcessList().SnapshotProcesses(&all)) return false;
-    processes->clear();
-    for (const ProcessEntry& entry : all) {
-      if (entry.process_id == child_) processes->push_back(entry);
-    }
-    return true;
-  }
-  FirstModuleResult FirstModule(uint32_t process_id) override { return SystemProcessList().FirstModule(process_id); }
-
- private:
-  uint32_t child_;
-};
-
 TEST(ToolhelpProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   testing::StandInSim sim;
   std::string exe = sim.folder() + "\\fs9.exe";
@@ -73,7 +53,7 @@ TEST(ToolhelpProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   BufferHostMemory host;
   host.Write<int8_t>(kOffsetCrashDetection, 1);
   testing::RecordingSounds sounds;
-  OwnProcess processes(process.pid());
+  testing::OnlyTheseProcesses processes({process.pid()});
   Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), SystemProfileReader());
 
   std::vector<ProcessEntry> entries;

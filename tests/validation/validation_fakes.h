@@ -38,6 +38,28 @@ struct Report {
   std::string message;
 };
 
+// The system's process list narrowed to the given processes: other programs on
+// the machine may be running as "fs9.exe" at the same time.
+class OnlyTheseProcesses : public ProcessList {
+ public:
+  explicit OnlyTheseProcesses(std::vector<uint32_t> ids) : ids_(std::move(ids)) {}
+  bool SnapshotProcesses(std::vector<ProcessEntry>* processes) override {
+    std::vector<ProcessEntry> all;
+    if (!SystemProcessList().SnapshotProcesses(&all)) return false;
+    processes->clear();
+    for (const ProcessEntry& entry : all) {
+      for (uint32_t id : ids_) {
+        if (entry.process_id == id) processes->push_back(entry);
+      }
+    }
+    return true;
+  }
+  FirstModuleResult FirstModule(uint32_t process_id) override { return SystemProcessList().FirstModule(process_id); }
+
+ private:
+  std::vector<uint32_t> ids_;
+};
+
 class RecordingServer : public ValidationServer {
  public:
   bool TimeSync() override {
