@@ -1,7 +1,10 @@
 #pragma once
-// Silent stand-ins for the measuring programs: a server that only counts
-// failures, no sounds, no processes.
+// What the measuring programs share: silent stand-ins (a server that only counts
+// failures, no sounds, no processes) and the fifty-folder installation they time.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -28,5 +31,24 @@ class NoProcesses : public ProcessList {
   bool SnapshotProcesses(std::vector<ProcessEntry>*) override { return false; }
   FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
 };
+
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Copies the stand-in installation from fixture into dir (replacing it) and adds
+// other aircraft folders up to 50 in all: big and small files, none with a race title.
+inline void BuildTimingInstallation(const std::filesystem::path& fixture, const std::filesystem::path& dir) {
+  std::filesystem::remove_all(dir);
+  std::filesystem::copy(fixture, dir, std::filesystem::copy_options::recursive);
+  const std::string trainer = ReadWholeFile(dir / "Aircraft" / "Stand-in Trainer" / "aircraft.cfg");
+  const std::string legacy = ReadWholeFile(dir / "Aircraft" / "Legacy2000" / "Aircraft.cfg");
+  for (int i = 0; i < 43; ++i) {
+    const std::filesystem::path folder = dir / "Aircraft" / ("Other aircraft " + std::to_string(i));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "aircraft.cfg", std::ios::binary) << ((i % 2 == 0) ? trainer : legacy);
+  }
+}
 
 }  // namespace volantis

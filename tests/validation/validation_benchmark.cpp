@@ -36,25 +36,11 @@ class ReparsingReader : public ProfileReader {
   ParsedProfileReader inner_{SystemFileSystem()};
 };
 
-std::string Read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The stand-in installation plus other aircraft folders up to 50 in all.
 const std::filesystem::path& Installation() {
   static std::filesystem::path root = [] {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "volantis-bench-sim";
-    std::filesystem::remove_all(dir);
-    std::filesystem::copy(VOLANTIS_SIM_FIXTURE, dir, std::filesystem::copy_options::recursive);
-    std::string trainer = Read(dir / "Aircraft" / "Stand-in Trainer" / "aircraft.cfg");
-    std::string legacy = Read(dir / "Aircraft" / "Legacy2000" / "Aircraft.cfg");
-    for (int i = 0; i < 43; ++i) {
-      std::filesystem::path folder = dir / "Aircraft" / ("Other aircraft " + std::to_string(i));
-      std::filesystem::create_directories(folder);
-      std::string text = (i % 2 == 0) ? trainer : legacy;  // big and small files, none with the race title
-      std::ofstream(folder / "aircraft.cfg", std::ios::binary) << text;
-    }
+    BuildTimingInstallation(VOLANTIS_SIM_FIXTURE, dir);
     return dir;
   }();
   return root;
@@ -90,7 +76,7 @@ void BM_ValidateAircraftFourReparsingEveryRow(benchmark::State& state) {
 BENCHMARK(BM_ValidateAircraftFourReparsingEveryRow)->Unit(benchmark::kMillisecond);
 
 void BM_ParseAircraftFourConfig(benchmark::State& state) {
-  std::string bytes = Read(Installation() / "Aircraft" / "T6-Texan_Racer" / "Aircraft.cfg");
+  std::string bytes = ReadWholeFile(Installation() / "Aircraft" / "T6-Texan_Racer" / "Aircraft.cfg");
   for (auto _ : state) {
     ProfileDocument document(bytes);
     benchmark::DoNotOptimize(&document);

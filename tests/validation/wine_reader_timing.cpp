@@ -24,12 +24,6 @@ namespace {
 
 using namespace volantis;
 
-
-std::string Read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 double Measure(ProfileReader& reader, const std::string& folder, int runs, int* failures) {
   AppSettings settings;
   ValidateWindow log;
@@ -59,15 +53,7 @@ int main() {
     if (c == '/') c = '\\';
   }
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "volantis-timing-sim";
-  std::filesystem::remove_all(dir);
-  std::filesystem::copy(fixture, dir, std::filesystem::copy_options::recursive);
-  std::string trainer = Read(dir / "Aircraft" / "Stand-in Trainer" / "aircraft.cfg");
-  std::string legacy = Read(dir / "Aircraft" / "Legacy2000" / "Aircraft.cfg");
-  for (int i = 0; i < 43; ++i) {
-    std::filesystem::path folder = dir / "Aircraft" / ("Other aircraft " + std::to_string(i));
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "aircraft.cfg", std::ios::binary) << ((i % 2 == 0) ? trainer : legacy);
-  }
+  BuildTimingInstallation(fixture, dir);
   std::string folder = dir.make_preferred().string();
   int failures = 0;
   double system_ms = Measure(SystemProfileReader(), folder, 10, &failures);
