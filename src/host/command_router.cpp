@@ -4,13 +4,13 @@
 
 namespace volantis {
 
-void CommandRouter::Route(uint32_t message, uint32_t word_param) {
+void CommandRouter::Route(uint32_t message, uint32_t word_param, uint32_t long_param) {
   switch (message) {
     case kMsgNcPaint:
       targets_.EnsureMenu();
       break;
     case kMsgCommand:
-      RunCommand(word_param);
+      RunCommand(word_param, long_param);
       break;
     case kMsgHotKey:
       targets_.StartValidation();  // whichever hot key it was
@@ -31,11 +31,15 @@ void CommandRouter::RunPaused(Dialog dialog) {
   dialog();
 }
 
-void CommandRouter::RunCommand(uint32_t command) {
+void CommandRouter::RunCommand(uint32_t command, uint32_t long_param) {
   switch (command) {
-    case kCmdStopRace:
-      if (targets_.ConfirmStopRace()) targets_.StopRace();
+    case kCmdStopRace: {
+      // The question is about the race running now; a race started while the
+      // box was open (its loop serves posted commands) is not the one to stop.
+      const uint32_t asked_about = targets_.CurrentRaceSerial();
+      if (targets_.ConfirmStopRace() && targets_.CurrentRaceSerial() == asked_about) targets_.StopRace();
       break;
+    }
     case kCmdOpenLogWindow:
       targets_.OpenLogWindow();
       break;
@@ -62,6 +66,9 @@ void CommandRouter::RunCommand(uint32_t command) {
       targets_.StartRace();
       break;
     case kCmdRaceFinished:
+      // The judge names the race that finished; a newer race has replaced it if
+      // a Start Race was handled first, and that one must go on.
+      if (long_param != 0 && long_param != targets_.CurrentRaceSerial()) break;
       targets_.StopRace();
       targets_.StartResultsSubmission();
       break;

@@ -21,6 +21,9 @@ class CommandTargets {
   virtual void StartRace() = 0;
   virtual void StopRace() = 0;
 
+  // The number of the race last started (0 before the first).
+  virtual uint32_t CurrentRaceSerial() = 0;
+
   // Starts the results submission of a finished race; returns at once.
   virtual void StartResultsSubmission() = 0;
 

@@ -5,6 +5,8 @@
 
 namespace volantis {
 
+class CancelSignal;
+
 struct LocalDateTime {
   int year = 0;    // e.g. 2006
   int month = 0;   // 1-12
@@ -24,6 +26,9 @@ class Clock {
   // Milliseconds since start-up, wrapping at 2^32.
   virtual uint32_t TickCount() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // A worker's pause: sleeps at most milliseconds and ends early when cancel is
+  // set. True when cancel cut it short (or was set already).
+  virtual bool SleepUnlessCancelled(uint32_t milliseconds, CancelSignal& cancel);
   virtual LocalDateTime LocalNow() = 0;
 };
 

@@ -8,6 +8,8 @@
 
 namespace volantis {
 
+class CancelSignal;
+
 // Transport failures carry the Internet error codes of the Windows platform on
 // both halves (the native half maps its library's failures onto them), so they
 // are always 12000 or more and never mistaken for an HTTP status.
@@ -16,6 +18,7 @@ inline constexpr int32_t kInternetTimeout = 12002;
 inline constexpr int32_t kInternetInternalError = 12004;
 inline constexpr int32_t kInternetInvalidUrl = 12005;
 inline constexpr int32_t kInternetNameNotResolved = 12007;
+inline constexpr int32_t kInternetOperationCancelled = 12017;
 inline constexpr int32_t kInternetCannotConnect = 12029;
 inline constexpr int32_t kInternetConnectionAborted = 12030;
 inline constexpr int32_t kInternetInvalidServerResponse = 12152;
@@ -30,6 +33,9 @@ struct HttpRequest {
   std::string password;
   std::string path;   // object path with query, sent exactly as given
   std::string agent;  // the User-Agent
+  // When set, setting it breaks the request off at once, wherever it is
+  // (connecting, waiting for the answer, reading it): kInternetOperationCancelled.
+  CancelSignal* cancel = nullptr;
 };
 
 struct HttpResult {

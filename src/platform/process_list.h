@@ -32,6 +32,8 @@ class ProcessList {
   virtual bool SnapshotProcesses(std::vector<ProcessEntry>* processes) = 0;
   // The first module of a process (its executable).
   virtual FirstModuleResult FirstModule(uint32_t process_id) = 0;
+  // The id of the process this program runs in.
+  virtual uint32_t OwnProcessId() = 0;
 };
 
 // Windows half: toolhelp snapshots. Native half: /proc, with module paths written

@@ -60,6 +60,9 @@ class ScopedCriticalSection {
 
 // Starts a detached thread running body; false when the thread cannot be created.
 // No exception leaves body: the thread entry catches and drops anything thrown.
+// On Windows the thread holds a reference to the module its code lives in from
+// before it starts until it ends, so unloading the module never unmaps code a
+// thread still runs. The program's own workers start through WorkerGroup.
 bool StartDetachedThread(std::function<void()> body);
 
 }  // namespace volantis

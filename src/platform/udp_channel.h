@@ -10,6 +10,8 @@
 
 namespace volantis {
 
+class CancelSignal;
+
 inline constexpr int kSocketErrorAccess = 10013;
 inline constexpr int kSocketErrorAddressInUse = 10048;
 inline constexpr int kSocketErrorConnectionReset = 10054;
@@ -21,10 +23,12 @@ struct UdpAddress {
   uint8_t octets[4] = {0, 0, 0, 0};
   uint16_t port = 0;
   std::string DottedText() const;  // "a.b.c.d"
+  // The same address and port.
+  bool SameEndpoint(const UdpAddress& other) const;
 };
 
 enum class SocketLibraryStart { kStarted, kNotFound, kWrongVersion };
-enum class UdpWait { kReadable, kTimeout, kError };
+enum class UdpWait { kReadable, kTimeout, kError, kCancelled };
 
 // One open datagram socket; destroying it closes it.
 class UdpSocket {
@@ -35,7 +39,8 @@ class UdpSocket {
   // 0 or the error code.
   virtual int SendTo(const UdpAddress& to, const void* data, std::size_t size) = 0;
   // Waits until a datagram can be read; error receives the code of kError.
-  virtual UdpWait WaitReadable(uint32_t milliseconds, int& error) = 0;
+  // When cancel is given, setting it ends the wait at once with kCancelled.
+  virtual UdpWait WaitReadable(uint32_t milliseconds, CancelSignal* cancel, int& error) = 0;
   // Reads one datagram (a longer one is cut to capacity); 0 or the error code.
   virtual int ReceiveFrom(void* buffer, std::size_t capacity, std::size_t& received, UdpAddress& from) = 0;
 };

@@ -29,7 +29,9 @@ void CheckSpeed(RaceState& state, const RaceServices& services, double lat, doub
   if (!(dt > kSpeedWindowSeconds)) return;  // the reference stays
   const double distance = DistanceBearing(state.speed_ref_lat, state.speed_ref_lon, lat, lon).distance;
   const double speed = distance / dt;
-  if (speed > services.settings.race_definition.max_speed.load()) {
+  // A limit of 0 or less (max_knots=0 from the server) is no limit at all.
+  const double limit = services.settings.race_definition.max_speed.load();
+  if (limit > 0 && speed > limit) {
     state.moved_too_fast = true;
     state.log->Log(kLogDetail, "Speed too fast: %f kts, %f nm, %f sec\n", speed * kSecondsPerHour, distance, dt);
   }
@@ -78,6 +80,7 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
 
   state.log->Log(kLogNormal, "Gate %d crossed.\n", idx + 1);
   state.last_gate = idx;
+  services.settings.race_definition.race_under_way = true;  // under gates_lock
 
   if (idx == 0 || start_gate_skipped) {
     const CounterReading reading = ReadCounter(services.clock, *state.log);
@@ -101,6 +104,7 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
         state.finish_secs =
             static_cast<double>(reading.count) / frequency - settings.race_definition.clock_offset.load();
         state.race_running = false;
+        state.finished = true;  // judging ends here
         const std::string total_text =
             state.total_skip_count == 0
                 ? std::string()
@@ -110,7 +114,9 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
           services.sounds.Play(kSoundRaceFinished);
           finish_played = true;
         }
-        services.poster.PostCommand(kCmdRaceFinished);
+        // The finish names its race, so a finish handled after a newer race
+        // started cannot stop that one.
+        services.poster.PostCommand(kCmdRaceFinished, state.race_serial.load());
       }
     }
     state.lap_start_count = reading.count;
@@ -139,6 +145,8 @@ std::string DurationText(double seconds) {
 }
 
 void GateCheck(RaceState& state, const RaceServices& services, double lat, double lon, double alt) {
+  // A finished race is over: another pass of the start gate is no further lap.
+  if (state.finished) return;
   CheckSpeed(state, services, lat, lon);
 
   RaceDefinition& definition = services.settings.race_definition;

@@ -12,7 +12,9 @@ inline constexpr const char* kSoundGateCrossed = "WAVE_GATE_CROSSED_DING";
 inline constexpr const char* kSoundGateSkipped = "WAVE_GATE_SKIPPED_CHORD";
 inline constexpr const char* kSoundRaceFinished = "WAVE_RACE_FINISHED";
 
-// state.prev_lat / prev_lon / prev_alt still hold the previous sample.
+// state.prev_lat / prev_lon / prev_alt still hold the previous sample. Once the
+// last lap is done (state.finished) nothing more is judged until the next reset;
+// the finish posts Race Finished with the race's number as long parameter.
 void GateCheck(RaceState& state, const RaceServices& services, double lat, double lon, double alt);
 
 // "%dmin %.3fsec": whole minutes cut toward zero, then the seconds left.

@@ -22,6 +22,10 @@ struct Gate {
 };
 
 inline constexpr uint32_t kGatesLockTimeoutMs = 10000;
+
+// What the Validate window says when a validation would disturb a race under way.
+inline constexpr const char* kRaceUnderWayText =
+    "A race is under way: stop the race first (Stop Race in the Volantis menu), then validate.\n";
 inline constexpr double kKnotsToNmPerSecond = 0.0002777777777777778;
 
 struct RaceDefinition {
@@ -32,12 +36,19 @@ struct RaceDefinition {
 
   // Single values written by one thread and read by another without a lock.
   std::atomic<int32_t> laps{0};
-  std::atomic<double> max_speed{0.1388888888888889};  // 500 knots, nautical miles per second
+  // Nautical miles per second; 500 knots until the server sends a limit. 0 or
+  // less (max_knots=0) means no speed limit.
+  std::atomic<double> max_speed{0.1388888888888889};
   std::atomic<int32_t> aircraft_type{0};
   std::vector<std::unique_ptr<Gate>> gates;  // only under gates_lock
   Event gates_lock{false, true};             // auto-reset, created signalled: free
   std::atomic<double> clock_offset{0};       // local clock minus server clock, seconds
   std::atomic<double> best_round_trip{0};    // seconds
+  // A race on these gates is under way: the judge sets it at the first accepted
+  // crossing (holding gates_lock), the monitor clears it when it resets or stops
+  // the race. While it is set a validation neither starts nor replaces the
+  // gates, so the race being flown keeps its course and clock offset.
+  std::atomic<bool> race_under_way{false};
 };
 
 // Holds gates_lock for a scope: waits at most 10,000 ms, and sets the event again

@@ -33,7 +33,9 @@ void RaceMonitor::StartRace() {
       return;
     }
   }
+  state_.race_serial = NextRaceSerial(state_.race_serial.load());
   state_.Reset();
+  services_.settings.race_definition.race_under_way = false;
   state_.stop_event.Reset();
   // done_event is reset here rather than by the thread, so a stop that comes
   // before the thread has run still waits for it.
@@ -51,6 +53,7 @@ void RaceMonitor::StopRace() {
   // Serving sent messages lets a monitor blocked in a window update finish, so
   // the stop ends as soon as the monitor has, not after the full bound.
   state_.done_event.WaitServingSentMessages(kStopWaitMs);
+  services_.settings.race_definition.race_under_way = false;
   state_.log->BlankPosition();
   state_.log->Log(kLogNormal, "Race stopped.\n");
 }

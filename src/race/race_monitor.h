@@ -22,10 +22,12 @@ class RaceMonitor {
   RaceMonitor(const RaceMonitor&) = delete;
   RaceMonitor& operator=(const RaceMonitor&) = delete;
 
-  // Resets the race state and starts the monitor thread; logs the outcome.
+  // Gives the race the next number, resets the race state and starts the
+  // monitor thread; logs the outcome.
   void StartRace();
   // Stops the monitor (waiting at most 3000 ms, while still serving the window
   // messages the monitor may be sending), blanks the position and logs the stop.
+  // The race is no longer under way afterwards (a validation may start again).
   void StopRace();
   bool IsMonitorRunning();
   // False while sampling_paused, and for 500 ms after command_tick (tick arithmetic

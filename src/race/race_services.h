@@ -18,8 +18,9 @@ struct RaceServices {
   SoundPlayer& sounds;
   HostPoster& poster;     // the host's main window: target of the race-finished command
   uint32_t gates_lock_timeout_ms = kGatesLockTimeoutMs;
-  // How the monitor thread is started; tests make it fail.
-  bool (*start_thread)(std::function<void()> body) = StartDetachedThread;
+  // How the monitor thread is started: through the module's worker group in
+  // the module; tests make it fail.
+  std::function<bool(std::function<void()> body)> start_thread = StartDetachedThread;
 };
 
 }  // namespace volantis

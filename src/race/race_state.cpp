@@ -28,6 +28,7 @@ void RaceState::Reset() {
   cheated_crash_detect = false;
   slewed = false;
   moved_too_fast = false;
+  finished = false;
 }
 
 RaceResults RaceState::Results() const {

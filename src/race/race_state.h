@@ -23,7 +23,8 @@ struct RaceState {
   RaceState& operator=(const RaceState&) = delete;
 
   // The reset of every race start. It leaves speed_ref_lat, speed_ref_lon,
-  // lap_start_count, race_start_count, command_tick and sampling_paused alone.
+  // lap_start_count, race_start_count, command_tick, sampling_paused and
+  // race_serial alone.
   void Reset();
 
   // A copy of what a finished race reports, for the results submission: a new
@@ -62,6 +63,16 @@ struct RaceState {
   bool slewed = false;
   bool moved_too_fast = false;
   double speed_ref_time = 0;  // 0: no speed reference yet
+
+  // The number of the race this state belongs to: every race start takes the
+  // next (never 0), so a Race Finished naming an earlier race is told apart.
+  // Written on the user-interface thread before the monitor starts.
+  std::atomic<uint32_t> race_serial{0};
+  // The last lap is done: nothing more is judged until the next reset (monitor thread).
+  bool finished = false;
 };
+
+// The race number that follows serial, skipping 0.
+inline uint32_t NextRaceSerial(uint32_t serial) { return serial + 1 == 0 ? 1 : serial + 1; }
 
 }  // namespace volantis

@@ -6,14 +6,18 @@
 // what it sends. Submissions run one after the other: the server code is issued
 // once per request, and two submissions interleaving their code requests could
 // spoil each other's code, so a second one waits for the first to finish.
+// The end of the module (the worker group's cancel signal) breaks off the retry
+// wait and a request in flight; results that did not reach the server then go
+// to the unsent-results handler.
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/http_transport.h"
 #include "platform/sound_player.h"
 #include "platform/sync.h"
+#include "platform/worker_group.h"
 #include "race/race_results.h"
 #include "ui/app_settings.h"
 #include "ui/log_sink.h"
@@ -36,47 +40,53 @@ struct ResultsSubmissionSettings {
   static ResultsSubmissionSettings From(const AppSettings& settings);
 };
 
+// Receives the results of a submission that the module's end broke off before
+// the server had them (called on the submission's thread).
+using UnsentResultsHandler = std::function<void(const RaceResults&, const ResultsSubmissionSettings&)>;
+
 class RaceResultsSender {
  public:
   // All references must outlive every submission this sender starts (the module
-  // keeps one sender for its whole life).
-  RaceResultsSender(LogSink& race_log, HttpTransport& http, Clock& clock, SoundPlayer& sound);
+  // keeps one sender for its whole life, and its workers keep it alive).
+  // Submissions run on threads of workers and watch its cancel signal.
+  RaceResultsSender(LogSink& race_log, HttpTransport& http, Clock& clock, SoundPlayer& sound, WorkerGroup& workers);
   RaceResultsSender(const RaceResultsSender&) = delete;
   RaceResultsSender& operator=(const RaceResultsSender&) = delete;
 
+  // Set before the first submission starts.
+  void SetUnsentResultsHandler(UnsentResultsHandler handler) { unsent_ = std::move(handler); }
+
   // Starts SendRaceResults on its own thread with copies of both arguments and
   // returns at once. Logs "Error creating SendRaceResults thread." and returns
-  // false when the thread cannot be created.
+  // false when the thread cannot be created; once the module is ending, hands
+  // the results to the unsent-results handler instead.
   bool Start(const RaceResults& results, const ResultsSubmissionSettings& settings);
 
   // The submission itself, on the calling thread (the thread body; tests call it).
   void SendRaceResults(const RaceResults& results, const ResultsSubmissionSettings& settings);
 
-  // True once no started submission is running any more (false on time-out).
-  bool WaitUntilIdle(uint32_t milliseconds);
-
   // Tests only: the pause after a network failure, 10 s in the product.
   void SetRetryWaitForTesting(uint32_t milliseconds) { retry_wait_ms_ = milliseconds; }
 
  private:
+  enum class AttemptOutcome { kFinished, kRetry, kBrokenOff };
+  AttemptOutcome Attempt(const RaceResults& results, const ResultsSubmissionSettings& settings, int attempt,
+                         bool& invalid_data);
+  // After a failed request: the pause before the next attempt when the failure
+  // is one to retry. kBrokenOff when the module's end cut the pause short.
+  AttemptOutcome AfterFailure(const HttpResult& failed, bool last_attempt);
   HttpResult Get(const ResultsSubmissionSettings& settings, const std::string& path);
   void PlayIfSwitchedOn(const ResultsSubmissionSettings& settings, const char* sound);
+  void HandOverUnsent(const RaceResults& results, const ResultsSubmissionSettings& settings);
 
   LogSink& log_;
   HttpTransport& http_;
   Clock& clock_;
   SoundPlayer& sound_;
+  WorkerGroup& workers_;
+  UnsentResultsHandler unsent_;
   CriticalSection one_at_a_time_;
   uint32_t retry_wait_ms_ = kResultsRetryWaitMs;
-
-  // Counts the started threads. Shared with them, so a thread's last step (saying
-  // it has ended) never touches a sender that a waiter has already let go.
-  struct Running {
-    CriticalSection lock;
-    int count = 0;
-    Event idle{true, true};
-  };
-  std::shared_ptr<Running> running_ = std::make_shared<Running>();
 };
 
 // The submit path for one attempt, with the validation code already formed.

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/cancel_signal.h"
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/http_transport.h"
+#include "platform/random.h"
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
 #include "server/validation_server.h"
@@ -28,18 +30,23 @@ struct ServerServices {
   Clock& clock;
   SoundPlayer& sound;
   HostPoster& poster;
+  // Where the time sync's request numbers start (tests give a fixed one).
+  uint32_t (*unpredictable_word)() = UnpredictableWord;
+  // The module's end: breaks off the time sync's wait and every request.
+  CancelSignal* cancel = nullptr;
 };
 
 class RaceServerClient : public ValidationServer {
  public:
-  // settings: server address and port, player name, version, sound switch, and
-  // the race definition that time sync and race start info write.
-  // validate_log: the Validate window's log.
+  // settings: the race definition that time sync and race start info write; the
+  // server address and port, player name, version and sound switch come from
+  // the copy each run hands over (BeginRun). validate_log: the Validate window's log.
   RaceServerClient(AppSettings& settings, LogSink& validate_log, const ServerServices& services);
   ~RaceServerClient() override;  // stops the socket library if this client started it
   RaceServerClient(const RaceServerClient&) = delete;
   RaceServerClient& operator=(const RaceServerClient&) = delete;
 
+  void BeginRun(const ValidationSettings& settings) override { run_ = settings; }
   bool TimeSync() override;
   void SendResultsText(bool success, const std::string& message) override;
 
@@ -56,6 +63,9 @@ class RaceServerClient : public ValidationServer {
   enum class ReportOutcome { kDone, kRepeat };
   ReportOutcome ReportOnce(bool success, const std::string& message, bool repeated);
   void LoadRace(const std::string& body);
+  // Logs the bad-port message and plays the error sound when the run's port is
+  // no port; true when it is one.
+  bool PortUsable();
   void PlayIfSwitchedOn(const char* sound);
   HttpResult Get(const std::string& path);
   void NoteCutBody(const HttpResult& result);
@@ -63,6 +73,9 @@ class RaceServerClient : public ValidationServer {
   AppSettings& settings_;
   LogSink& log_;
   ServerServices services_;
+  ValidationSettings run_;  // the run's own copy of the settings
+  // Starts at an unpredictable number (below 2^30, so it never runs over), so
+  // a stranger cannot answer a request they have not seen.
   int32_t time_sync_id_ = 0;
   bool sockets_started_ = false;
   uint32_t answer_wait_ms_ = 10000;

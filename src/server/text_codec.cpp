@@ -14,6 +14,10 @@ bool IsReserved(unsigned char byte) {
   return std::memchr(kReserved, byte, sizeof(kReserved) - 1) != nullptr;
 }
 
+// A literal plus is escaped as well: a server reads a bare "+" in a query value
+// as a space, so "Ann+Lee" and "Ann Lee" would arrive as the same name.
+bool NeedsEscape(unsigned char byte) { return IsReserved(byte) || byte == '+' || byte < 0x20 || byte > 0x7E; }
+
 }  // namespace
 
 std::string UrlEncode(const std::string& text) {
@@ -23,7 +27,7 @@ std::string UrlEncode(const std::string& text) {
     unsigned char byte = static_cast<unsigned char>(ch);
     if (byte == ' ') {
       encoded += '+';
-    } else if (IsReserved(byte) || byte < 0x20 || byte > 0x7E) {
+    } else if (NeedsEscape(byte)) {
       encoded += '%';
       encoded += kHexDigits[byte >> 4];
       encoded += kHexDigits[byte & 0x0F];

@@ -9,8 +9,9 @@
 namespace volantis {
 
 // Percent-encodes a query value: a space becomes "+", the reserved characters
-// ;/?:@&="#%<>!*'(),\ and every byte outside 0x20-0x7E become "%XX" (upper-case
-// hex); everything else, the plus sign included, is copied unchanged.
+// ;/?:@&="#%<>!*'(),\, the plus sign and every byte outside 0x20-0x7E become
+// "%XX" (upper-case hex); everything else is copied unchanged. The value decodes
+// back to exactly the input, a plus sign as a plus sign.
 std::string UrlEncode(const std::string& text);
 
 // Splits text at any character of separators into entries (cleared first).

@@ -1,7 +1,10 @@
 // RaceServerClient::TimeSync: up to five UDP round trips with the race server;
 // the shortest gives the clock offset, and each accepted answer names the race
 // aircraft.
+#include <cstring>
+
 #include "server/race_server_client.h"
+#include "server/server_port.h"
 #include "server/time_sync_text.h"
 
 namespace volantis {
@@ -10,6 +13,7 @@ namespace {
 
 constexpr int kAttempts = 5;
 constexpr double kGoodEnoughRoundTripMs = 200;  // no further attempts needed
+constexpr uint32_t kTimeSyncIdMask = 0x3FFFFFFF;  // first ids below 2^30: 2^30 requests before the int range ends
 
 constexpr const char* kPortForwardingText =
     "Error: timed out waiting for time sync response from Tarvex. This error usually happens because UDP port %d "
@@ -24,19 +28,31 @@ constexpr const char* kPortForwardingText =
 }  // namespace
 
 RaceServerClient::RaceServerClient(AppSettings& settings, LogSink& validate_log, const ServerServices& services)
-    : settings_(settings), log_(validate_log), services_(services) {}
+    : settings_(settings),
+      log_(validate_log),
+      services_(services),
+      time_sync_id_(static_cast<int32_t>(services.unpredictable_word() & kTimeSyncIdMask)) {}
 
 RaceServerClient::~RaceServerClient() {
   if (sockets_started_) services_.udp.StopLibrary();
 }
 
 void RaceServerClient::PlayIfSwitchedOn(const char* sound) {
-  if (settings_.sound_validate) services_.sound.Play(sound);
+  if (run_.sound_validate) services_.sound.Play(sound);
+}
+
+bool RaceServerClient::PortUsable() {
+  if (IsServerPort(run_.server_port)) return true;
+  log_.Log(kLogNormal, kNotAServerPortText, static_cast<int>(run_.server_port));
+  PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
+  return false;
 }
 
 bool RaceServerClient::TimeSync() {
   RaceDefinition& race = settings_.race_definition;
-  const int32_t port = settings_.server_port;
+  // A stored number that is no port would be cut to 16 bits: nothing is sent.
+  if (!PortUsable()) return false;
+  const int32_t port = run_.server_port;
   auto fail = [this] {
     PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
     return false;
@@ -72,14 +88,16 @@ bool RaceServerClient::TimeSync() {
     return fail();
   }
   UdpAddress server;
-  if ((error = services_.udp.Resolve(settings_.server_ip, server)) != 0) {
+  if ((error = services_.udp.Resolve(run_.server_ip, server)) != 0) {
     log_.Log(kLogNormal, "Error %d looking up Tarvex IP address by name.\n", error);
     return fail();
   }
   server.port = static_cast<uint16_t>(port);
 
-  race.best_round_trip = 0;
-  race.clock_offset = 0;
+  // The best round trip of this sync; the race definition's offset and round
+  // trip are replaced only once one is accepted, so a sync that fails leaves
+  // those of the last good one to the race being flown.
+  double best = 0;
   bool synced = false;
   Clock& clock = services_.clock;
 
@@ -95,14 +113,56 @@ bool RaceServerClient::TimeSync() {
     const double sent_time = static_cast<double>(count) / static_cast<double>(frequency);
 
     const int32_t id = ++time_sync_id_;
-    const std::string request = TimeSyncRequestText(id, settings_.version, settings_.player_name);
+    const std::string request = TimeSyncRequestText(id, run_.version, run_.player_name);
     log_.Log(kLogDetail, "Sending UDP packet: %s\n", request.c_str());
     if ((error = socket->SendTo(server, request.c_str(), request.size() + 1)) != 0) {
       log_.Log(kLogNormal, "Error %d sending time sync packet.\n", error);
       break;
     }
 
-    UdpWait wait = socket->WaitReadable(answer_wait_ms_, error);
+    // Waits for this request's answer. A datagram from another address or port,
+    // or one answering another request (a late answer, or a stranger's guess),
+    // is passed over, and the wait goes on for what is left of its time.
+    const double deadline = sent_time + answer_wait_ms_ / 1000.0;
+    uint32_t wait_ms = answer_wait_ms_;
+    UdpWait wait = UdpWait::kTimeout;
+    bool receive_failed = false;
+    char buffer[kTimeSyncAnswerMax] = {};
+    std::size_t received = 0;
+    UdpAddress sender;
+    double received_time = 0;
+    std::string answer_text;
+    TimeSyncAnswer answer;
+    for (;;) {
+      wait = socket->WaitReadable(wait_ms, services_.cancel, error);
+      if (wait != UdpWait::kReadable) break;
+      std::memset(buffer, 0, sizeof(buffer));
+      received = 0;
+      if ((error = socket->ReceiveFrom(buffer, sizeof(buffer), received, sender)) != 0) {
+        receive_failed = true;
+        break;
+      }
+      clock.QueryCounter(count);
+      received_time = static_cast<double>(count) / static_cast<double>(frequency);
+      answer_text = TimeSyncAnswerText(buffer, received < sizeof(buffer) ? received : sizeof(buffer));
+      answer = ParseTimeSyncAnswer(answer_text);
+      const bool other_request = answer.kind == TimeSyncAnswer::Kind::kResponse && answer.id != id;
+      if (sender.SameEndpoint(server) && !other_request) break;
+      log_.Log(kLogDetail, "Passed over a time sync datagram from %s:%u: %s\n", sender.DottedText().c_str(),
+               static_cast<unsigned>(sender.port), answer_text.c_str());
+      const double left_ms = (deadline - received_time) * 1000;
+      if (left_ms <= 0) {
+        wait = UdpWait::kTimeout;
+        break;
+      }
+      wait_ms = static_cast<uint32_t>(left_ms);
+    }
+    if (wait == UdpWait::kCancelled) return false;  // the module is ending: nothing more to say
+    if (receive_failed) {
+      log_.Log(kLogNormal, "Error %d receiving time sync response.%s\n", error,
+               error == kSocketErrorConnectionReset ? " Maybe the Tarvex session isn't running?" : "");
+      break;
+    }
     if (wait == UdpWait::kTimeout) {
       log_.Log(kLogNormal, kPortForwardingText, port, port);
       continue;
@@ -111,36 +171,24 @@ bool RaceServerClient::TimeSync() {
       log_.Log(kLogNormal, "Error: time sync select error: %d\n", error);
       continue;
     }
+    if (wait != UdpWait::kReadable) break;
 
-    char buffer[kTimeSyncAnswerMax] = {};
-    std::size_t received = 0;
-    UdpAddress sender;
-    if ((error = socket->ReceiveFrom(buffer, sizeof(buffer), received, sender)) != 0) {
-      log_.Log(kLogNormal, "Error %d receiving time sync response.%s\n", error,
-               error == kSocketErrorConnectionReset ? " Maybe the Tarvex session isn't running?" : "");
-      break;
-    }
-    clock.QueryCounter(count);
-    const double received_time = static_cast<double>(count) / static_cast<double>(frequency);
-
-    const std::string answer_text = TimeSyncAnswerText(buffer, received < sizeof(buffer) ? received : sizeof(buffer));
     if (answer_text.empty()) {
       log_.Log(kLogNormal, "Error: bad time sync data from Tarvex. Sent id %d, received: %s\n", id,
                answer_text.c_str());
       break;
     }
 
-    const TimeSyncAnswer answer = ParseTimeSyncAnswer(answer_text);
     if (answer.kind == TimeSyncAnswer::Kind::kResponse && answer.id == id) {
       const double round_trip = received_time - sent_time;
       log_.Log(kLogNormal, "Time synchronized with Tarvex ok, delay: %d ms.\n", static_cast<int>(round_trip * 1000));
       log_.Log(kLogDetail, "%f sec - Sent our time\n", sent_time);
       log_.Log(kLogDetail, "%f sec - Received server time from %s\n", received_time, sender.DottedText().c_str());
-      const double best = race.best_round_trip;
       if (best != 0 && round_trip >= best) {
         log_.Log(kLogDetail, "Round-trip delay longer than best so far, discarding.\n");
         continue;
       }
+      best = round_trip;
       race.best_round_trip = round_trip;
       const double one_way = round_trip * 0.5;
       log_.Log(kLogDetail, "%f ms - One-way delay\n", one_way * 1000);
@@ -173,7 +221,6 @@ bool RaceServerClient::TimeSync() {
     break;
   }
 
-  const double best = race.best_round_trip;
   if (synced && best > 0) {
     log_.Log(kLogNormal, "Best overall round-trip delay: %d ms.\n", static_cast<int>(best * 1000));
   }

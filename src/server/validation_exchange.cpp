@@ -6,6 +6,7 @@
 #include "server/digest.h"
 #include "server/race_server_client.h"
 #include "server/race_start_info.h"
+#include "server/server_port.h"
 #include "server/text_codec.h"
 
 namespace volantis {
@@ -23,10 +24,11 @@ bool StartsWith(const std::string& text, const char* prefix, std::size_t prefix_
 
 HttpResult RaceServerClient::Get(const std::string& path) {
   HttpRequest request;
-  request.server = settings_.server_ip;
-  request.port = settings_.server_port;
+  request.server = run_.server_ip;
+  request.port = run_.server_port;
   request.path = path;
   request.agent = kValidationAgent;
+  request.cancel = services_.cancel;
   HttpResult result = services_.http.HttpGet(request);
   NoteCutBody(result);
   return result;
@@ -40,17 +42,20 @@ void RaceServerClient::NoteCutBody(const HttpResult& result) {
 }
 
 void RaceServerClient::SendResultsText(bool success, const std::string& message_text) {
+  // A step that was under way when the module began to end reports nothing.
+  if (services_.cancel != nullptr && services_.cancel->cancelled()) return;
   const std::string message =
       message_text.size() > kLogMessageMax ? message_text.substr(0, kLogMessageMax) : message_text;
   log_.Log(kLogDetail, "SendResults: success: %d, %s\n", success ? 1 : 0, message.c_str());
-  log_.Log(kLogNormal, "Sending validation to Tarvex at %s:%d...\n", settings_.server_ip.c_str(),
-           static_cast<int>(settings_.server_port));
+  if (!PortUsable()) return;
+  log_.Log(kLogNormal, "Sending validation to Tarvex at %s:%d...\n", run_.server_ip.c_str(),
+           static_cast<int>(run_.server_port));
   if (ReportOnce(success, message, false) == ReportOutcome::kRepeat) ReportOnce(success, message, true);
 }
 
 RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const std::string& message,
                                                              bool repeated) {
-  const std::string player = UrlEncode(settings_.player_name);
+  const std::string player = UrlEncode(run_.player_name);
   const int aircraft = settings_.race_definition.aircraft_type;
   std::string path;
   if (success) {
@@ -62,12 +67,12 @@ RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const
       return ReportOutcome::kDone;
     }
     log_.Log(kLogDetail, "Received validation code: %s\n", code_answer.body.c_str());
-    const std::string code = ValidationCode(code_answer.body, settings_.version, settings_.player_name);
+    const std::string code = ValidationCode(code_answer.body, run_.version, run_.player_name);
     path = FormatText("/validate?op=do_validate&type=1&aircraft=%d&ver=%s&result=1&player=%s&code=%s", aircraft,
-                      settings_.version.c_str(), player.c_str(), code.c_str());
+                      run_.version.c_str(), player.c_str(), code.c_str());
   } else {
     path = FormatText("/validate?op=do_validate&type=1&aircraft=%d&ver=%s&result=0&player=%s&error=%s", aircraft,
-                      settings_.version.c_str(), player.c_str(), UrlEncode(message).c_str());
+                      run_.version.c_str(), player.c_str(), UrlEncode(message).c_str());
   }
   log_.Log(kLogDetail, "Validating with URL path: %s\n", path.c_str());
 
@@ -82,6 +87,10 @@ RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const
       } else if (!StartsWith(answer.body, kRaceDataPrefix, sizeof(kRaceDataPrefix) - 1)) {
         PlayIfSwitchedOn("WAVE_VALIDATE_OK");
         log_.Log(kLogNormal, "Validation test ok, race not running.\n");
+      } else if (answer.body_cut) {
+        // Only the start of a course arrived: none of it is loaded.
+        PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
+        log_.Log(kLogNormal, "Error: bad data from Tarvex.\n");
       } else {
         LoadRace(answer.body.substr(sizeof(kRaceDataPrefix) - 1));
       }
@@ -125,16 +134,23 @@ void RaceServerClient::LoadRace(const std::string& scrambled) {
   RaceDefinition& race = settings_.race_definition;
   const RaceStartInfoResult loaded =
       LoadRaceStartInfo(DecodeServerData(scrambled), race, log_, gates_lock_wait_ms_);
+  if (loaded == RaceStartInfoResult::kRaceUnderWay) {
+    // A gate was crossed while this run went on: that race keeps its course.
+    PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
+    log_.LogText(kLogNormal, kRaceUnderWayText);
+    return;
+  }
   // Only this thread replaces the gates, so their count can be read here while
   // the monitor may be reading them.
   if (loaded == RaceStartInfoResult::kLoaded && !race.gates.empty() && race.laps > 0) {
-    services_.poster.PostCommand(kCmdStartRace);
+    services_.poster.PostCommand(kCmdStartRace, 0);
     log_.Log(kLogNormal, "%d lap race started.\n", race.laps.load());
     PlayIfSwitchedOn("WAVE_VALIDATE_OK_RACE_STARTED");
     return;
   }
-  // No entries, no gate, no laps, or the gates could not be taken from the
-  // monitor (then the old course must not be started as if it were the new one).
+  // No entries, bad values, no gate, no laps, or the gates could not be taken
+  // from the monitor (then the old course must not be started as if it were the
+  // new one).
   PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
   log_.Log(kLogNormal, "Error: bad data from Tarvex.\n");
 }

@@ -6,12 +6,16 @@
 #include <string>
 
 #include "platform/text_format.h"
+#include "server/validation_settings.h"
 
 namespace volantis {
 
 class ValidationServer {
  public:
   virtual ~ValidationServer() = default;
+  // Hands over the settings copied when the run started; the exchanges of the
+  // run use only these. Called on the run's thread before anything else.
+  virtual void BeginRun(const ValidationSettings& settings) { (void)settings; }
   // Up to five UDP round trips; true when at least one was accepted. Logs its own errors.
   virtual bool TimeSync() = 0;
   // The validation report with a message that is already formatted (never read as a format).

@@ -41,10 +41,13 @@ bool Validator::GetFirstModule(uint32_t process_id, ModuleEntry* module) {
 std::string Validator::FindSimExePath() {
   std::vector<ProcessEntry> processes;
   if (!processes_.SnapshotProcesses(&processes)) return std::string();
+  // Only the simulator this module runs in counts: another copy of fs9.exe, with
+  // an installation of its own, must not pass this one's validation.
+  const uint32_t own = processes_.OwnProcessId();
   std::string result;
   for (const ProcessEntry& process : processes) {
     log_.Log(kLogDetail, "Process ExePath: '%s'.\n", process.exe_file.c_str());
-    if (!EndsWithSimExe(process.exe_file)) continue;
+    if (process.process_id != own || !EndsWithSimExe(process.exe_file)) continue;
     if (IsFullPathWithDrive(process.exe_file)) {
       result = process.exe_file;
       break;

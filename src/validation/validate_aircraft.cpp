@@ -1,18 +1,21 @@
-// One reference aircraft's check list, stopping at the first failure.
+// One reference aircraft's check list, stopping at the first failure. Once the
+// module is ending the list stops before its next check and reports nothing.
 #include "validation/validator.h"
 
 namespace volantis {
 
 bool Validator::ValidateAircraft(const ReferenceAircraft& aircraft) {
-  if (!CheckAirFile(aircraft.air_path, aircraft.air_digest)) return false;
+  if (workers_.ending() || !CheckAirFile(aircraft.air_path, aircraft.air_digest)) return false;
 
   const std::string cfg_path = sim_folder() + aircraft.cfg_path;
   FileStatus status;
+  if (workers_.ending()) return false;
   if (!files_.Status(cfg_path, &status)) {
     server_.SendResults(false, "Error finding config file '%s'", cfg_path.c_str());
     return false;
   }
   for (std::size_t i = 0; i < aircraft.value_check_count; ++i) {
+    if (workers_.ending()) return false;
     const ConfigCheck& row = aircraft.value_checks[i];
     std::string message;
     if (!CheckConfigValue(cfg_path, row.section, row.key, row.expected, &message)) {
@@ -20,8 +23,8 @@ bool Validator::ValidateAircraft(const ReferenceAircraft& aircraft) {
       return false;
     }
   }
-  if (!CheckSimLine(cfg_path, aircraft.title, aircraft.sim_name)) return false;
-  return CheckTitleElsewhere(aircraft.folder, aircraft.title);
+  if (workers_.ending() || !CheckSimLine(cfg_path, aircraft.title, aircraft.sim_name)) return false;
+  return !workers_.ending() && CheckTitleElsewhere(aircraft.folder, aircraft.title) && !workers_.ending();
 }
 
 }  // namespace volantis

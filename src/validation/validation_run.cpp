@@ -1,11 +1,24 @@
 // Starting a run, the run thread and the order of its checks.
+#include <cstring>
+
 #include "host/host_values.h"
 #include "validation/validator.h"
 
 namespace volantis {
 
+namespace {
+
+// Shown at every run of a module built with the stand-in reference set, whose
+// digests and values only a stand-in installation matches.
+constexpr const char* kStandInSetNotice =
+    "This build carries the stand-in reference data: it can only validate the stand-in installation, not the real "
+    "race aircraft.\n";
+
+}  // namespace
+
 Validator::Validator(AppSettings& settings, ValidateWindow& log, ValidationServer& server, HostMemory& host,
-                     SoundPlayer& sounds, ProcessList& processes, FileSystem& files, ProfileReader& profiles)
+                     SoundPlayer& sounds, ProcessList& processes, FileSystem& files, ProfileReader& profiles,
+                     WorkerGroup& workers)
     : settings_(settings),
       log_(log),
       server_(server),
@@ -13,7 +26,8 @@ Validator::Validator(AppSettings& settings, ValidateWindow& log, ValidationServe
       sounds_(sounds),
       processes_(processes),
       files_(files),
-      profiles_(profiles) {}
+      profiles_(profiles),
+      workers_(workers) {}
 
 std::string Validator::sim_folder() const {
   ScopedCriticalSection hold(folder_lock_);
@@ -26,16 +40,23 @@ void Validator::set_sim_folder(const std::string& folder) {
 }
 
 void Validator::PlaySound(const char* name) {
-  if (settings_.sound_validate) sounds_.Play(name);
+  if (run_.sound_validate) sounds_.Play(name);
 }
 
 void Validator::StartValidation() noexcept {
   ScopedCriticalSection hold(validate_lock_);
   if (validate_busy_) return;
+  // A run takes a new clock offset and replaces the gates: not while a race is flown.
+  if (settings_.race_definition.race_under_way) {
+    log_.LogText(kLogNormal, kRaceUnderWayText);
+    return;
+  }
   validate_busy_ = true;
   bool started = false;
   try {
-    started = StartDetachedThread([this] { ValidationThread(); });
+    // Copied here, on the user-interface thread that saves the settings.
+    const ValidationSettings copy = ValidationSettings::From(settings_);
+    started = workers_.Start([this, copy] { ValidationThread(copy); });
   } catch (...) {
     started = false;
   }
@@ -45,10 +66,18 @@ void Validator::StartValidation() noexcept {
   }
 }
 
-void Validator::ValidationThread() noexcept {
+void Validator::ValidationThread() noexcept { ValidationThread(ValidationSettings::From(settings_)); }
+
+void Validator::BeginRun(const ValidationSettings& settings) {
+  run_ = settings;
+  server_.BeginRun(run_);
+}
+
+void Validator::ValidationThread(const ValidationSettings& settings) noexcept {
   try {
+    BeginRun(settings);
     PlaySound("WAVE_VALIDATE_START");
-    if (server_.TimeSync()) RunValidation();
+    if (server_.TimeSync() && !workers_.ending()) RunValidation();
   } catch (...) {
     // Nothing may leave the run thread; a failed run still frees the next one.
   }
@@ -57,6 +86,7 @@ void Validator::ValidationThread() noexcept {
 
 void Validator::RunValidation() {
   log_.Log(kLogNormal, "Validating...\n");
+  if (std::strcmp(ReferenceSetName(), "standin") == 0) log_.LogText(kLogNormal, kStandInSetNotice);
   // Files are read afresh by every run and kept only for its length.
   profiles_.ForgetFiles();
   struct ForgetOnExit {
@@ -77,6 +107,7 @@ void Validator::RunValidation() {
     return;
   }
 
+  if (workers_.ending()) return;
   std::string folder = FindSimExePath();
   if (folder.empty()) {
     set_sim_folder(folder);
@@ -92,7 +123,7 @@ void Validator::RunValidation() {
   const ReferenceAircraft* aircraft = FindReferenceAircraft(settings_.race_definition.aircraft_type.load());
   if (aircraft == nullptr) {
     server_.SendResults(false, "Aircraft type not supported by this version of Volantis.dll. Using version %s",
-                        settings_.version.c_str());
+                        run_.version.c_str());
     return;
   }
   if (ValidateAircraft(*aircraft)) server_.SendResultsText(true, std::string());

@@ -7,7 +7,7 @@
 // All dependencies are injected; the module passes the platform's own objects:
 //   Validator validator(settings, validate_window, server, ProcessHostMemory(),
 //                       ModuleSoundPlayer(), SystemProcessList(), SystemFileSystem(),
-//                       SystemProfileReader());
+//                       SystemProfileReader(), workers);
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -19,8 +19,10 @@
 #include "platform/profile_reader.h"
 #include "platform/sound_player.h"
 #include "platform/sync.h"
+#include "platform/worker_group.h"
 #include "server/digest.h"
 #include "server/validation_server.h"
+#include "server/validation_settings.h"
 #include "ui/app_settings.h"
 #include "ui/validate_window.h"
 #include "validation/reference_aircraft.h"
@@ -34,17 +36,28 @@ inline constexpr uint32_t kUnreadableFileWord = 0xDEADBEEF;
 
 class Validator {
  public:
+  // The run thread is one of workers and stops between its steps once their
+  // cancel signal is set (the module is ending), reporting nothing more.
   Validator(AppSettings& settings, ValidateWindow& log, ValidationServer& server, HostMemory& host,
-            SoundPlayer& sounds, ProcessList& processes, FileSystem& files, ProfileReader& profiles);
+            SoundPlayer& sounds, ProcessList& processes, FileSystem& files, ProfileReader& profiles,
+            WorkerGroup& workers);
   Validator(const Validator&) = delete;
   Validator& operator=(const Validator&) = delete;
 
-  // Starts a run on a thread of its own unless one is under way; never blocks for
-  // the run. Called on the user-interface thread.
+  // Starts a run on a thread of its own unless one is under way or a race is
+  // (then the Validate window says the race must be stopped first); never blocks
+  // for the run. Called on the user-interface thread, where it copies the
+  // settings the run works with.
   void StartValidation() noexcept;
-  // The run thread's body: start sound, clock synchronisation, then the checks.
+  // The run thread's body with the settings copied at its start: start sound,
+  // clock synchronisation, then the checks.
+  void ValidationThread(const ValidationSettings& settings) noexcept;
+  // The same with a copy taken now, on the calling thread (tests, tools).
   void ValidationThread() noexcept;
-  // The checks proper, in order; the first failure is reported and ends the run.
+  // Takes the run's copy of the settings and hands it to the server side.
+  void BeginRun(const ValidationSettings& settings);
+  // The checks proper, in order, with the run's settings (BeginRun); the first
+  // failure is reported and ends the run.
   void RunValidation();
 
   // The full path of the simulator's running executable, or an empty text.
@@ -79,7 +92,9 @@ class Validator {
   ProcessList& processes_;
   FileSystem& files_;
   ProfileReader& profiles_;
+  WorkerGroup& workers_;
 
+  ValidationSettings run_;  // the run's own copy; the run thread alone reads it
   mutable CriticalSection folder_lock_;
   std::string sim_folder_;
   CriticalSection validate_lock_;

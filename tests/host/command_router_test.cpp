@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ class RecordingTargets : public CommandTargets {
   bool monitor_running = false;
   bool confirm_answer = false;
   bool dialog_throws = false;
+  uint32_t race_serial = 3;
+  std::function<void()> while_confirming;  // what the message box's loop serves meanwhile
 
   void EnsureMenu() override { calls.push_back("EnsureMenu"); }
   void StartValidation() override { calls.push_back("StartValidation"); }
@@ -27,6 +30,7 @@ class RecordingTargets : public CommandTargets {
   }
   void StartRace() override { calls.push_back("StartRace"); }
   void StopRace() override { calls.push_back("StopRace"); }
+  uint32_t CurrentRaceSerial() override { return race_serial; }
   void StartResultsSubmission() override { calls.push_back("StartResultsSubmission"); }
   void OpenLogWindow() override { calls.push_back("OpenLogWindow"); }
   void ClearLogWindow() override { calls.push_back("ClearLogWindow"); }
@@ -42,6 +46,7 @@ class RecordingTargets : public CommandTargets {
   }
   bool ConfirmStopRace() override {
     calls.push_back("ConfirmStopRace");
+    if (while_confirming) while_confirming();
     return confirm_answer;
   }
   void SetSamplingPaused(bool paused) override {
@@ -153,6 +158,34 @@ TEST_F(CommandRouterTest, MessagesOtherThanCommandsAndTheirParameters) {
   for (const MessageCase& c : cases) {
     EXPECT_EQ(Route(c.message, c.word_param), c.expected) << c.name;
   }
+}
+
+TEST_F(CommandRouterTest, RaceFinishedActsOnlyForTheCurrentRace) {
+  struct FinishCase {
+    const char* name;
+    uint32_t long_param;
+    Calls expected;
+  } const cases[] = {
+      {"names the current race", 3, {"StopRace", "StartResultsSubmission"}},
+      {"names no race (from elsewhere)", 0, {"StopRace", "StartResultsSubmission"}},
+      {"names the race before: a newer one started first", 2, {}},
+      {"names a race not started yet", 4, {}},
+  };
+  for (const FinishCase& c : cases) {
+    targets.calls.clear();
+    router.Route(kMsgCommand, kCmdRaceFinished, c.long_param);
+    EXPECT_EQ(targets.calls, c.expected) << c.name;
+  }
+}
+
+TEST_F(CommandRouterTest, StopRaceStopsOnlyTheRaceItAskedAbout) {
+  targets.confirm_answer = true;
+  targets.while_confirming = [this] { ++targets.race_serial; };  // a Start Race served by the box's loop
+  EXPECT_EQ(Route(kMsgCommand, kCmdStopRace), Calls{"ConfirmStopRace"});
+
+  targets.while_confirming = [this] { targets.calls.push_back("Race Finished handled"); };
+  EXPECT_EQ(Route(kMsgCommand, kCmdStopRace), (Calls{"ConfirmStopRace", "Race Finished handled", "StopRace"}))
+      << "the same race, finished meanwhile: stopping it again is harmless";
 }
 
 TEST_F(CommandRouterTest, PausedIsClearedWhenADialogFails) {

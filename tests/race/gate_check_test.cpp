@@ -154,6 +154,48 @@ TEST(GateCheckTest, LapsRaceTimeAndFinish) {
   EXPECT_EQ(b.state.laps_done, 2);
 }
 
+// The finish names its race, and judging ends there: flying on through the
+// course before the monitor is stopped records no further lap and no second finish.
+TEST(GateCheckTest, JudgingEndsAtTheFinish) {
+  JudgeBench b;
+  b.AddLineOfGates(2);
+  b.state.race_serial = 41;
+  PassAll(b, {0, 1, 0}, 100, 30);
+  ASSERT_EQ(b.journal.entries().back(), testing::kRaceFinishedPost);
+  EXPECT_EQ(b.poster.last_long_param.load(), 41u);
+  const std::vector<double> laps = b.state.lap_times;
+  b.journal.Clear();
+  PassAll(b, {1, 0, 1, 0}, 200, 30);
+  EXPECT_TRUE(b.journal.entries().empty()) << "no gate, lap, sound or finish after the finish";
+  EXPECT_EQ(b.state.lap_times, laps);
+  EXPECT_EQ(b.state.laps_done, 1);
+  EXPECT_EQ(b.state.last_gate, 0);
+
+  // Nor the speed check: the finished race keeps its flags as they were.
+  b.state.race_running = true;  // even were timing still marked
+  b.state.moved_too_fast = false;
+  const double reference_time = b.state.speed_ref_time;
+  At(b, 400);
+  GateCheck(b.state, b.services, 5.0, 5.0, 500);  // hundreds of miles away
+  EXPECT_EQ(b.state.speed_ref_time, reference_time);
+  EXPECT_FALSE(b.state.moved_too_fast);
+
+  b.state.Reset();  // the next race judges again
+  PassAll(b, {0}, 500);
+  EXPECT_EQ(b.journal.entries().front(), "LOG Gate 1 crossed.\n");
+}
+
+// The first accepted crossing marks the course as in use by a race under way;
+// a passage the judge ignores does not.
+TEST(GateCheckTest, TheFirstCrossingPutsTheRaceUnderWay) {
+  JudgeBench b;
+  b.AddLineOfGates(10);
+  Pass(b, 8);  // one of the last gates cannot start the race
+  EXPECT_FALSE(b.settings.race_definition.race_under_way.load());
+  Pass(b, 0);
+  EXPECT_TRUE(b.settings.race_definition.race_under_way.load());
+}
+
 TEST(GateCheckTest, SkipTextsSingularAndPlural) {
   struct Case {
     std::initializer_list<int> passes;
@@ -267,9 +309,12 @@ TEST(GateCheckTest, SpeedCheckCases) {
       {"600 knots", true, 0, 600.0 / 3600 * 10 / 60.004419683559064, 10, true},
       {"600 knots before the start", false, 0, 600.0 / 3600 * 10 / 60.004419683559064, 10, false},
       {"a distance that is not a number", true, 20, 20.000000001, 10, false},
+      // max_knots=0 from the server: no speed limit, not a limit of 0 knots.
+      {"6000 knots with no limit", true, 0, 6000.0 / 3600 * 10 / 60.004419683559064, 10, false},
   };
   for (const Case& c : cases) {
     JudgeBench b;
+    if (std::string(c.name).find("no limit") != std::string::npos) b.settings.race_definition.max_speed = 0;
     b.state.race_running = c.running;
     b.state.speed_ref_lat = c.running ? 8 : 0;
     b.state.speed_ref_lon = c.from_lon;

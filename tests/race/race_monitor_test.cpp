@@ -1,12 +1,15 @@
 #include "race/race_monitor.h"
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
+#include "platform/module_memory.h"
 #include "race/gate_crossing.h"
 #include "race_fakes.h"
 
@@ -271,6 +274,78 @@ TEST(MonitorThreadTest, RaceToTheFinish) {
   const Lines lines = b.journal.entries();
   EXPECT_EQ(lines.front(), "LOG Race started.\n");
   EXPECT_EQ(lines.back(), "LOG Race stopped.\n");
+}
+
+// Every start gives the race the next number, which its finish names; the race
+// is under way (a validation must wait) from its first crossing to its stop.
+TEST(MonitorThreadTest, EachRaceHasItsNumberAndIsUnderWayFromItsFirstCrossingToItsStop) {
+  std::vector<Sample> samples = {{0.005, 0.0002, 500}};
+  for (int gate : {0, 1, 0}) {
+    const double lon = JudgeBench::GateLongitude(gate);
+    samples.push_back({0.005, lon + 0.0001, 500});
+    samples.push_back({0.005, lon - 0.0001, 500});
+  }
+  ThreadBench b(samples);
+  b.AddLineOfGates(2);
+  b.settings.race_definition.laps = 1;
+  b.state.race_serial = 0xFFFFFFFFu;
+  b.monitor->StartRace();
+  EXPECT_EQ(b.state.race_serial.load(), 1u) << "0 is never a race's number";
+  ASSERT_TRUE(b.journal.WaitFor(testing::kRaceFinishedPost));
+  EXPECT_EQ(b.poster.last_long_param.load(), 1u);
+  EXPECT_TRUE(b.settings.race_definition.race_under_way.load()) << "until the finish handler stops it";
+  b.monitor->StopRace();
+  EXPECT_FALSE(b.settings.race_definition.race_under_way.load());
+
+  b.settings.race_definition.race_under_way = true;  // as if the stop had not come
+  b.monitor->StartRace();
+  EXPECT_EQ(b.state.race_serial.load(), 2u);
+  EXPECT_FALSE(b.settings.race_definition.race_under_way.load()) << "a new race has crossed nothing yet";
+  b.monitor->StopRace();
+}
+
+// The host's memory is one reader for the whole module: the monitor thread and
+// a validation run attach (look the core module up again) and read at the same
+// time, while the core module comes and goes. Under ThreadSanitizer: no data
+// race; every read gives either the module's value or, without it, zero.
+const unsigned char* g_core_image = nullptr;
+std::atomic<bool> g_core_loaded{true};
+const unsigned char* CoreWhileLoaded() { return g_core_loaded ? g_core_image : nullptr; }
+
+TEST(HostMemoryTest, AttachAndReadFromTwoThreadsAtOnce) {
+  std::vector<unsigned char> image(0x4000, 0);
+  const int8_t crash_detection = 1;
+  std::memcpy(&image[kOffsetCrashDetection], &crash_detection, 1);
+  const int64_t latitude = LatRaw(47.5);
+  std::memcpy(&image[kOffsetLatitude], &latitude, sizeof latitude);
+  g_core_image = image.data();
+  ModuleMemory memory(CoreWhileLoaded);
+
+  std::atomic<int> readers_done{0};
+  std::atomic<int> bad_reads{0};
+  auto reader = [&] {
+    for (int i = 0; i < 5000; ++i) {
+      memory.Attach();
+      const int64_t read = memory.ReadInt64(kOffsetLatitude);
+      if (read != latitude && read != 0) ++bad_reads;
+      const int8_t crash = memory.ReadInt8(kOffsetCrashDetection);
+      if (crash != 1 && crash != 0) ++bad_reads;
+    }
+    ++readers_done;
+  };
+  std::thread monitor(reader);
+  std::thread validation(reader);
+  for (int i = 0; readers_done < 2; ++i) g_core_loaded = (i % 3) != 0;
+  monitor.join();
+  validation.join();
+  EXPECT_EQ(bad_reads.load(), 0);
+
+  g_core_loaded = true;
+  EXPECT_TRUE(memory.Attach());
+  EXPECT_EQ(memory.ReadInt8(kOffsetCrashDetection), 1);
+  g_core_loaded = false;
+  EXPECT_FALSE(memory.Attach());
+  EXPECT_EQ(memory.ReadInt64(kOffsetLatitude), 0) << "without the core module: zeros, not a crash";
 }
 
 TEST(MonitorThreadTest, DestroyingTheMonitorStopsItsThread) {

@@ -119,6 +119,9 @@ TEST(ReplayTest, LoadCourseRejectsWhatCannotBeRaced) {
       {"laps=x;gate=0,0,0.01,0,0,0", "\"x\" is not a whole number"},
       {"laps=1;gate=0,0,0.01,0,0", "needs 6 values"},
       {"laps=1;gate=0,0,0.01,0,0,1.5", "\"1.5\" is not a whole number"},
+      {"laps=1;gate=0,0,0.01,0,0,0;gate=0,181,0.01,181,0,0", "bad data: gate 2: its left longitude"},
+      {"laps=1;gate=0,0,0.01,0,900,500", "bad data: gate 1: its floor 900 is above its ceiling 500"},
+      {"laps=1;gate=0,0,nan,0,0,0", "bad data: gate 1: its right end is not a number"},
   };
   for (const Case& c : cases) {
     AppSettings settings;

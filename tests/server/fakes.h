@@ -6,9 +6,11 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/cancel_signal.h"
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/http_transport.h"
@@ -39,6 +41,10 @@ class FakeClock : public Clock {
     std::lock_guard<std::mutex> guard(lock);
     sleeps.push_back(milliseconds);
   }
+  bool SleepUnlessCancelled(uint32_t milliseconds, CancelSignal& cancel) override {
+    Sleep(milliseconds);
+    return cancel.cancelled();
+  }
   LocalDateTime LocalNow() override { return LocalDateTime{2026, 12, 10, 6, 0, 0}; }
 };
 
@@ -55,7 +61,7 @@ class RecordingSound : public SoundPlayer {
 class RecordingPoster : public HostPoster {
  public:
   std::vector<uint32_t> posted;
-  void PostCommand(uint32_t command) override { posted.push_back(command); }
+  void PostCommand(uint32_t command, uint32_t) override { posted.push_back(command); }
 };
 
 inline HttpResult Status(int32_t status, std::string body = std::string()) {
@@ -109,6 +115,8 @@ struct UdpStep {
   int receive_error = 0;
   // Builds the answer bytes from the request text; empty function: no answer.
   std::function<std::string(const std::string& request)> answer;
+  // The sender of the answer; none: the address the request went to.
+  std::optional<UdpAddress> from;
 };
 
 // The id of a "Time sync request %d ..." text.
@@ -201,9 +209,10 @@ class ScriptedUdpChannel : public UdpChannel {
       owner_.sent.emplace_back(static_cast<const char*>(data), size);
       owner_.sent_to.push_back(to);
       last_request_ = std::string(static_cast<const char*>(data), size);
+      last_to_ = to;
       return 0;
     }
-    UdpWait WaitReadable(uint32_t milliseconds, int& error) override {
+    UdpWait WaitReadable(uint32_t milliseconds, CancelSignal*, int& error) override {
       owner_.waits_ms.push_back(milliseconds);
       if (owner_.steps.empty()) {
         owner_.clock_.AdvanceMs(milliseconds);
@@ -227,7 +236,7 @@ class ScriptedUdpChannel : public UdpChannel {
       std::string bytes = current_.answer ? current_.answer(last_request_) : std::string();
       received = bytes.size() < capacity ? bytes.size() : capacity;
       std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(received), static_cast<char*>(buffer));
-      from = owner_.resolved;
+      from = current_.from ? *current_.from : last_to_;
       return 0;
     }
 
@@ -235,6 +244,7 @@ class ScriptedUdpChannel : public UdpChannel {
     ScriptedUdpChannel& owner_;
     UdpStep current_;
     std::string last_request_;
+    UdpAddress last_to_;
   };
 
   FakeClock& clock_;

@@ -97,6 +97,7 @@ class NetworkTest : public ::testing::Test {
 
   RaceServerClient& Client() {
     if (!client_) client_ = std::make_unique<RaceServerClient>(settings_, log_, services_);
+    client_->BeginRun(ValidationSettings::From(settings_));
     return *client_;
   }
 
@@ -136,7 +137,7 @@ TEST_F(NetworkTest, TimeSyncScriptedAnswers) {
       {"time_sync:old-version:1", false,
        "Error: this version of Volantis.dll is no longer accepted. Please download the latest version from "
        "https://volantis.example.org/\n"},
-      {"time_sync:wrong-id:1", false, "Error: bad time sync data from Tarvex. Sent id "},
+
       {"time_sync:full:1", true, "Aircraft in use: RD_P-51D_Mustang\n"},
       {"time_sync:slow=250:1", true, "Best overall round-trip delay: "},
   };
@@ -147,6 +148,33 @@ TEST_F(NetworkTest, TimeSyncScriptedAnswers) {
     EXPECT_EQ(Client().TimeSync(), c.synced) << c.rule << "\n" << log_.All();
     EXPECT_TRUE(log_.Contains(c.line)) << c.rule << "\n" << log_.All();
   }
+}
+
+// Datagrams that are not the answer to this request are passed over: a forged
+// answer from another address (naming another aircraft), and the server's late
+// answer to an earlier request; the answer proper, a moment later, counts.
+TEST_F(NetworkTest, TimeSyncPassesOverForgedAndStrayDatagrams) {
+  SKIP_TIME_SYNC_ON_LOOPBACK();
+  for (const char* rule : {"time_sync:forged:1", "time_sync:wrong-id-first:1"}) {
+    Control("reset=1");
+    Rule(rule);
+    log_.lines.clear();
+    settings_.race_definition.aircraft_type = 7;
+    EXPECT_TRUE(Client().TimeSync()) << rule << "\n" << log_.All();
+    EXPECT_EQ(log_.lines.at(1).rfind("Time synchronized with Tarvex ok, delay: ", 0), 0u) << rule << "\n" << log_.All();
+    EXPECT_TRUE(log_.Contains("Aircraft in use: RD_P-51D_Mustang\n")) << rule << "\n" << log_.All();
+    EXPECT_FALSE(log_.Contains("Pitts")) << rule << ": the other datagram was taken\n" << log_.All();
+    EXPECT_EQ(settings_.race_definition.aircraft_type.load(), 0) << rule;
+  }
+  // Only a wrong id, and nothing after it: the wait runs out like a silence,
+  // and the next attempt gets its answer.
+  Control("reset=1");
+  Rule("time_sync:wrong-id:1");
+  Client().SetWaitsForTesting(1000, kGatesLockTimeoutMs);
+  log_.lines.clear();
+  EXPECT_TRUE(Client().TimeSync()) << log_.All();
+  EXPECT_EQ(log_.lines.at(1).rfind("Error: timed out waiting for time sync response", 0), 0u) << log_.All();
+  EXPECT_TRUE(log_.Contains("Aircraft in use: RD_P-51D_Mustang\n")) << log_.All();
 }
 
 TEST_F(NetworkTest, TimeSyncWithASilentServerTimesOutFiveTimes) {
@@ -168,6 +196,54 @@ TEST_F(NetworkTest, ValidationStartsTheServersRace) {
   EXPECT_EQ(settings_.race_definition.laps.load(), 3);
   EXPECT_EQ(settings_.race_definition.gates.size(), 4u);
   EXPECT_DOUBLE_EQ(settings_.race_definition.max_speed.load(), 350 * kKnotsToNmPerSecond);
+}
+
+// A course whose gates are not numbers or lie off the earth is bad data: no race
+// starts, and the course loaded before stays.
+TEST_F(NetworkTest, ACourseWithBadGatesStartsNoRace) {
+  const char* courses[] = {"laps=2;max_knots=300;gate=nan,0,0.01,0,0,0;gate=0,-0.1,0.01,-0.1,0,0",
+                           "laps=2;gate=0,0,0.01,0,0,0;gate=95,-0.1,0.01,-0.1,0,0",
+                           "laps=2;gate=0,0,0.01,200,0,0", "laps=2;gate=0,0,0.01,0,1500,900"};
+  for (const char* course : courses) {
+    RaceDefinition& race = settings_.race_definition;
+    race.gates.clear();
+    race.gates.push_back(std::make_unique<Gate>());
+    race.laps = 3;
+    Control("reset=1&course=" + UrlEncode(course));
+    log_.lines.clear();
+    poster_.posted.clear();
+    Client().SendResultsText(true, "");
+    EXPECT_EQ(log_.lines.back(), "Error: bad data from Tarvex.\n") << course << "\n" << log_.All();
+    EXPECT_TRUE(poster_.posted.empty()) << course;
+    EXPECT_EQ(race.gates.size(), 1u) << course;
+    EXPECT_EQ(race.laps.load(), 3) << course;
+  }
+  Control("reset=1");  // the server's own course again
+  log_.lines.clear();
+  Client().SendResultsText(true, "");
+  EXPECT_EQ(log_.lines.back(), "3 lap race started.\n") << log_.All();
+}
+
+// A '%' in a player name or in a server's message is text, never a format:
+// it reaches the server, the results page and the log exactly as it was.
+TEST_F(NetworkTest, PercentSignsArriveVerbatim) {
+  settings_.player_name = "Ann %s%n%d Lee";
+  Rule("do_validate:405=Closed at 100%s%n:1");
+  Client().SendResultsText(true, "");
+  EXPECT_EQ(log_.lines.back(), "Error sending results to Tarvex: Closed at 100%s%n\n") << log_.All();
+
+  Client().SendResultsText(true, "");  // validates: the server knows the player now
+  testing::FakeClock clock;
+  WorkerGroup workers;
+  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_, workers);
+  RaceResults results;
+  results.lap_times = {61.5};
+  results.lap_skips = {0};
+  log_.lines.clear();
+  sender.SendRaceResults(results, ResultsSubmissionSettings::From(settings_));
+  EXPECT_TRUE(log_.Contains("Sent results to Tarvex ok.\n")) << log_.All();
+  HttpResult page = Get("/validate?op=show_race_results");
+  EXPECT_NE(page.body.find("<td class=\"l\">Ann %s%n%d Lee</td>"), std::string::npos) << page.body;
 }
 
 TEST_F(NetworkTest, ValidationAnswersTheServerCanGive) {
@@ -197,13 +273,14 @@ TEST_F(NetworkTest, ValidationAnswersTheServerCanGive) {
 }
 
 TEST_F(NetworkTest, ResultsReachTheResultsPage) {
-  settings_.player_name = "Ann Lee+1";  // a plus in the name: the server tries both readings
+  settings_.player_name = "Ann Lee+1";  // a plus in the name arrives as a plus sign
   Client().SendResultsText(true, "");
   ASSERT_EQ(log_.lines.back(), "3 lap race started.\n") << log_.All();
 
   Rule("submit_race_results:400:1");
   testing::FakeClock clock;
-  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_);
+  WorkerGroup workers;
+  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_, workers);
   RaceResults results;
   results.lap_times = {61.5, 60.25, 59.125};
   results.lap_skips = {0, 1, 0};
@@ -222,7 +299,8 @@ TEST_F(NetworkTest, ResultsReachTheResultsPage) {
 
 TEST_F(NetworkTest, ResultsFromAnUnknownPlayerAreRefused) {
   testing::FakeClock clock;
-  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_);
+  WorkerGroup workers;
+  RaceResultsSender sender(log_, SystemHttpTransport(), clock, sound_, workers);
   sender.SendRaceResults(RaceResults{}, ResultsSubmissionSettings::From(settings_));
   EXPECT_EQ(log_.lines.at(1),
             "Error: Unknown player. Please connect to Tarvex with the same name as on the Validate Window.\n");
@@ -236,7 +314,8 @@ TEST_F(NetworkTest, SubmissionRetriesAfterASilentServer) {
   quick.receive_ms = 1500;
   quick.total_ms = 5000;
   std::unique_ptr<HttpTransport> transport = MakeSystemHttpTransport(quick);
-  RaceResultsSender sender(log_, *transport, SystemClock(), sound_);
+  WorkerGroup workers;
+  RaceResultsSender sender(log_, *transport, SystemClock(), sound_, workers);
   sender.SetRetryWaitForTesting(100);
   log_.lines.clear();
   sender.SendRaceResults(RaceResults{}, ResultsSubmissionSettings::From(settings_));

@@ -177,5 +177,45 @@ TEST_F(RaceServerExchangeTest, TimeSyncAnswers) {
   EXPECT_EQ(Server().HandleTimeSync("hello", delay), std::string("Time sync error: bad-request") + '\0');
 }
 
+// The scripted datagrams that come before the answer proper: a forged one (sent
+// from the forging socket) and a late answer to the request before.
+TEST_F(RaceServerExchangeTest, TimeSyncForgedAndStrayAnswersComeFirst) {
+  const std::string request = std::string("Time sync request 7 version 2.6 player Ann_Lee") + '\0';
+  Rule rule;
+  std::string error;
+  ASSERT_TRUE(ParseRule("time_sync:forged:1", rule, error)) << error;
+  rules_.Add(rule);
+  ASSERT_TRUE(ParseRule("time_sync:wrong-id-first:1", rule, error)) << error;
+  rules_.Add(rule);
+  RaceServer::TimeSyncReply forged = Server().ReplyToTimeSync(request);
+  EXPECT_EQ(forged.forged.rfind("Time sync response 7 time ", 0), 0u) << forged.forged;
+  EXPECT_NE(forged.forged.find(" aircraft 3"), std::string::npos) << "another aircraft: " << forged.forged;
+  EXPECT_TRUE(forged.stray.empty());
+  EXPECT_NE(forged.answer.find(" aircraft 2"), std::string::npos);
+  RaceServer::TimeSyncReply stray = Server().ReplyToTimeSync(request);
+  EXPECT_EQ(stray.stray.rfind("Time sync response 6 time ", 0), 0u) << stray.stray;
+  EXPECT_TRUE(stray.forged.empty());
+  EXPECT_EQ(stray.answer.rfind("Time sync response 7 time ", 0), 0u);
+  RaceServer::TimeSyncReply plain = Server().ReplyToTimeSync(request);
+  EXPECT_TRUE(plain.forged.empty() && plain.stray.empty());
+}
+
+// The control page can load a course no race director would send, and reset
+// puts back the server's own.
+TEST_F(RaceServerExchangeTest, ControlSetsAnUncheckedCourseAndResetPutsItsOwnBack) {
+  options_.control = true;
+  auto course = [&] {
+    RaceServer::Answer answer = Validate(ValidationCode(Code(), "2.6", "Ann Lee"));
+    EXPECT_EQ(answer.status, 200);
+    return answer.body.rfind("Tarvex data: ", 0) == 0 ? DecodeServerData(answer.body.substr(13)) : answer.body;
+  };
+  EXPECT_EQ(Server().HandleHttp("/control?course=" + UrlEncode("laps=2;gate=nan,0,95,-200,900,500")).status, 200);
+  EXPECT_EQ(course(), "Race start info: laps=2;gate=nan,0,95,-200,900,500");
+  EXPECT_EQ(Server().HandleHttp("/control?course=").status, 200);
+  EXPECT_EQ(course(), "Validation ok, no race running");
+  EXPECT_EQ(Server().HandleHttp("/control?reset=1").status, 200);
+  EXPECT_EQ(course(), "Race start info: laps=3;gate=1,2,3,4,0,0");
+}
+
 }  // namespace
 }  // namespace volantis::race_server

@@ -70,8 +70,10 @@ TEST_F(RaceStartInfoTest, GateLinesNeedExactlySixValues) {
 
 TEST_F(RaceStartInfoTest, ValuesReadLikeAtoiAndAtof) {
   definition_.laps = 7;
-  ASSERT_EQ(Load("laps=;max_knots=abc;gate=1.5x,junk,-0.5,2e1,12.9,-30ft"), RaceStartInfoResult::kLoaded);
+  ASSERT_EQ(Load("laps=;max_knots=abc;gate=1.5x,junk,-0.5,2e1,-30ft,12.9"), RaceStartInfoResult::kLoaded);
   EXPECT_EQ(definition_.laps.load(), 7);  // "laps=" alone is ignored
+  // A limit that is no positive number is stored as 0: no speed limit (the
+  // judge's speed check then never fires; see the gate check tests).
   EXPECT_EQ(definition_.max_speed.load(), 0.0);
   ASSERT_EQ(definition_.gates.size(), 1u);
   const Gate& gate = *definition_.gates[0];
@@ -79,16 +81,88 @@ TEST_F(RaceStartInfoTest, ValuesReadLikeAtoiAndAtof) {
   EXPECT_DOUBLE_EQ(gate.left_lon, 0.0);
   EXPECT_DOUBLE_EQ(gate.right_lat, -0.5);
   EXPECT_DOUBLE_EQ(gate.right_lon, 20.0);
-  EXPECT_EQ(gate.min_alt, 12);
-  EXPECT_EQ(gate.max_alt, -30);
+  EXPECT_EQ(gate.min_alt, -30);
+  EXPECT_EQ(gate.max_alt, 12);
 
   ASSERT_EQ(Load("laps=x"), RaceStartInfoResult::kLoaded);
   EXPECT_EQ(definition_.laps.load(), 0);
   // Numbers beyond the int range are held at its ends.
-  ASSERT_EQ(Load("laps=99999999999999999999;gate=1,2,3,4,-99999999999,+7"), RaceStartInfoResult::kLoaded);
-  EXPECT_EQ(definition_.laps.load(), 2147483647);
+  ASSERT_EQ(Load("laps=-99999999999999999999;gate=1,2,3,4,-99999999999,+7"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), -2147483647 - 1);
   EXPECT_EQ(definition_.gates.at(0)->min_alt, -2147483647 - 1);
   EXPECT_EQ(definition_.gates.at(0)->max_alt, 7);
+}
+
+// Every value of a gate within its range, and no more laps or gates than a
+// race can have: otherwise the whole answer is bad data and nothing of it loads.
+TEST_F(RaceStartInfoTest, ValuesOutOfRangeAreBadDataAndLoadNothing) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool bad;
+  };
+  std::string gates_200 = "laps=1";
+  for (int i = 0; i < 200; ++i) gates_200 += ";gate=1,2,3,4,0,0";
+  const Case cases[] = {
+      {"not a number", "laps=2;gate=nan,0,1,1,0,0", true},
+      {"not a number, upper case, last value", "laps=2;gate=0,0,1,NAN,0,0", true},
+      {"infinite", "laps=2;gate=0,inf,1,1,0,0", true},
+      {"a number too large for a double", "laps=2;gate=0,0,1e999,1,0,0", true},
+      {"latitude beyond 90", "laps=2;gate=90.0001,0,1,1,0,0", true},
+      {"latitude beyond -90", "laps=2;gate=0,0,-95,1,0,0", true},
+      {"longitude beyond 180", "laps=2;gate=0,180.5,1,1,0,0", true},
+      {"longitude beyond -180", "laps=2;gate=0,0,1,-181,0,0", true},
+      {"floor above the ceiling", "laps=2;gate=0,0,1,1,900,500", true},
+      {"floor above a negative ceiling", "laps=2;gate=0,0,1,1,-10,-20", true},
+      {"too many laps", "laps=101;gate=0,0,1,1,0,0", true},
+      {"the second gate is bad", "laps=2;gate=0,0,1,1,0,0;gate=0,0,1,200,0,0", true},
+      {"too many gates", gates_200 + ";gate=1,2,3,4,0,0", true},
+      {"the ends of the ranges", "laps=100;gate=90,-180,-90,180,0,0", false},
+      {"a floor above no ceiling", "laps=2;gate=0,0,1,1,900,0", false},
+      {"floor equal to the ceiling", "laps=2;gate=0,0,1,1,500,500", false},
+      {"as many gates as a race can have", gates_200, false},
+      {"a bad line that is skipped anyway (five values)", "laps=2;gate=nan,0,1,1,0;gate=0,0,1,1,0,0", false},
+  };
+  for (const auto& c : cases) {
+    definition_.gates.clear();
+    AddOldGate();
+    definition_.laps = 4;
+    definition_.max_speed = 0.05;
+    std::string problem;
+    const RaceStartInfoResult result = LoadRaceStartInfo(c.text + ";max_knots=360", definition_, log_,
+                                                         kGatesLockTimeoutMs, &problem);
+    if (c.bad) {
+      EXPECT_EQ(result, RaceStartInfoResult::kBadData) << c.name;
+      EXPECT_FALSE(problem.empty()) << c.name;
+      ASSERT_EQ(definition_.gates.size(), 1u) << c.name;
+      EXPECT_EQ(definition_.gates[0]->min_alt, 12345) << c.name << ": the old gates stay";
+      EXPECT_EQ(definition_.laps.load(), 4) << c.name;
+      EXPECT_DOUBLE_EQ(definition_.max_speed.load(), 0.05) << c.name;
+    } else {
+      EXPECT_EQ(result, RaceStartInfoResult::kLoaded) << c.name << ": " << problem;
+      EXPECT_NE(definition_.laps.load(), 4) << c.name;
+      EXPECT_DOUBLE_EQ(definition_.max_speed.load(), 0.1) << c.name;
+    }
+    EXPECT_EQ(definition_.gates_lock.Wait(0), WaitResult::kSignaled) << c.name << ": the lock is free";
+    definition_.gates_lock.Set();
+  }
+  EXPECT_TRUE(log_.lines.empty()) << log_.All();
+}
+
+TEST_F(RaceStartInfoTest, ARaceUnderWayKeepsItsCourse) {
+  AddOldGate();
+  definition_.laps = 2;
+  definition_.race_under_way = true;
+  EXPECT_EQ(Load("laps=5;max_knots=100;gate=1,2,3,4,5,6"), RaceStartInfoResult::kRaceUnderWay);
+  EXPECT_EQ(definition_.laps.load(), 2);
+  ASSERT_EQ(definition_.gates.size(), 1u);
+  EXPECT_EQ(definition_.gates[0]->min_alt, 12345);
+  EXPECT_EQ(definition_.gates_lock.Wait(0), WaitResult::kSignaled);
+  definition_.gates_lock.Set();
+
+  definition_.race_under_way = false;
+  EXPECT_EQ(Load("laps=5;gate=1,2,3,4,5,6"), RaceStartInfoResult::kLoaded);
+  EXPECT_EQ(definition_.laps.load(), 5);
 }
 
 TEST_F(RaceStartInfoTest, UnknownEntriesAndMissingValuesKeepEarlierOnes) {

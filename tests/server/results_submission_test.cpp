@@ -43,7 +43,8 @@ class ResultsSubmissionTest : public ::testing::Test {
   testing::ScriptedHttp http_;
   testing::FakeClock clock_;
   testing::RecordingSound sound_;
-  RaceResultsSender sender_{log_, http_, clock_, sound_};
+  WorkerGroup workers_;
+  RaceResultsSender sender_{log_, http_, clock_, sound_, workers_};
 };
 
 TEST_F(ResultsSubmissionTest, ExactQueryForThreeLapsWithOneSkip) {
@@ -137,7 +138,7 @@ TEST_F(ResultsSubmissionTest, FinalAnswers) {
   for (const auto& c : cases) {
     testing::ScriptedHttp http;
     for (const auto& answer : c.answers) http.Add(answer);
-    RaceResultsSender sender(log_, http, clock_, sound_);
+    RaceResultsSender sender(log_, http, clock_, sound_, workers_);
     log_.lines.clear();
     sound_.played.clear();
     sender.SendRaceResults(results_, settings_);
@@ -159,7 +160,32 @@ TEST_F(ResultsSubmissionTest, EachAttemptSignsWithItsOwnFreshCode) {
   ASSERT_EQ(http_.requests.size(), 4u);
   EXPECT_EQ(code_of(http_.requests[1].path), ValidationCode("first\n", "2.6", "Ann Lee+1"));
   EXPECT_EQ(code_of(http_.requests[3].path), ValidationCode("second\n", "2.6", "Ann Lee+1"));
-  EXPECT_NE(http_.requests[3].path.find("&player=Ann+Lee+1&"), std::string::npos);
+  EXPECT_NE(http_.requests[3].path.find("&player=Ann+Lee%2B1&"), std::string::npos)
+      << "the plus sign of the name arrives as a plus sign, the space as a space";
+}
+
+TEST_F(ResultsSubmissionTest, AStoredNumberThatIsNoPortSendsNothingAndSaysSoOnce) {
+  for (int32_t port : {65536, 70000, -1, 2147483647}) {
+    settings_.server_port = port;
+    log_.lines.clear();
+    sound_.played.clear();
+    http_.requests.clear();
+    Send();
+    EXPECT_EQ(log_.lines, (std::vector<std::string>{"Error: the web port " + std::to_string(port) +
+                                                        " in Race Settings is not a port number (0 to 65535); "
+                                                        "nothing was sent to Tarvex. Please enter the race server's "
+                                                        "port in Race Settings.\n",
+                                                    "\n"}))
+        << port;
+    EXPECT_EQ(sound_.played, std::vector<std::string>{"WAVE_RACE_RESULTS_ERROR"}) << port;
+    EXPECT_TRUE(http_.requests.empty()) << port << ": not retried as a network failure";
+    EXPECT_TRUE(clock_.sleeps.empty()) << port;
+  }
+  settings_.server_port = 65535;  // the last port is one
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, "ok"));
+  Send();
+  EXPECT_EQ(http_.requests.size(), 2u);
 }
 
 TEST_F(ResultsSubmissionTest, SoundsFollowTheSwitch) {
@@ -181,7 +207,7 @@ TEST_F(ResultsSubmissionTest, StartedSubmissionSendsTheResultsAsTheyWereAtTheSta
   results_.lap_skips = {9};
   settings_.player_name = "Somebody Else";
   may_answer.Set();
-  ASSERT_TRUE(sender_.WaitUntilIdle(10000));
+  ASSERT_TRUE(workers_.WaitUntilNoneRuns(10000));
   EXPECT_EQ(log_.lines.back(), "\n");
   const std::string path = http_.Paths().at(1);
   EXPECT_NE(path.find("&player=Ann+Lee&lap_times=61.500000,60.250000,59.125000&lap_skips=0,1,0&"),
@@ -221,9 +247,102 @@ TEST_F(ResultsSubmissionTest, TwoSubmissionsRunOneAfterTheOther) {
   Event pause(true, false);
   pause.Wait(50);  // time for the second thread to overtake, if it could
   let_first_go.Set();
-  ASSERT_TRUE(sender_.WaitUntilIdle(10000));  // both threads have ended
+  ASSERT_TRUE(workers_.WaitUntilNoneRuns(10000));  // both threads have ended
   std::lock_guard<std::mutex> guard(order_lock);
   EXPECT_EQ(order, (std::vector<std::string>{"code", "first submit", "code", "second submit"}));
+}
+
+}  // namespace
+}  // namespace volantis
+
+namespace volantis {
+namespace {
+
+// A pause during which the module's end arrives.
+class EndDuringPauseClock : public testing::FakeClock {
+ public:
+  bool SleepUnlessCancelled(uint32_t milliseconds, CancelSignal& cancel) override {
+    Sleep(milliseconds);
+    cancel.Cancel();
+    return cancel.cancelled();
+  }
+};
+
+// Wherever the module's end finds a submission, results the server has not
+// accepted go to the unsent-results handler, and nothing more is tried, shown
+// or played; an answer that arrived despite the end still counts.
+TEST(ResultsSubmissionEndTest, TheEndHandsUnsentResultsOver) {
+  enum class EndArrives { kBeforeTheStart, kDuringThePause, kDuringTheCodeRequest, kDuringTheSubmission,
+                          kAfterTheServerAccepted, kBeforeTheThreadStarts };
+  struct Case {
+    const char* name;
+    EndArrives end;
+    std::vector<HttpResult> answers;
+    std::vector<std::string> lines;
+    std::vector<std::string> sounds;
+    bool handed_over;
+  };
+  const HttpResult cancelled = TransportFailure(kInternetOperationCancelled, "The operation was canceled");
+  const HttpResult refused = TransportFailure();
+  const std::string sending = "Sending race results to Tarvex at tarvex.test:8080 (attempt 1/15)...\n";
+  const std::vector<Case> cases = {
+      {"before the start", EndArrives::kBeforeTheStart, {}, {}, {}, true},
+      {"during the pause", EndArrives::kDuringThePause, {refused},
+       {sending, "Error 12029 sending race results to Tarvex. A connection with the server could not be established\n",
+        "Waiting 10 seconds before automatic retry...\n"},
+       {"WAVE_RACE_RESULTS_ERROR"}, true},
+      {"during the code request", EndArrives::kDuringTheCodeRequest, {cancelled}, {sending}, {}, true},
+      {"during the submission", EndArrives::kDuringTheSubmission, {Status(200, "1"), cancelled}, {sending}, {}, true},
+      {"after the server accepted", EndArrives::kAfterTheServerAccepted, {Status(200, "1"), Status(200, "ok")},
+       {sending, "Sent results to Tarvex ok.\n", "\n"}, {"WAVE_RACE_RESULTS_OK"}, false},
+      {"before the thread starts", EndArrives::kBeforeTheThreadStarts, {}, {}, {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultsSubmissionSettings settings;
+    settings.server_ip = "tarvex.test";
+    settings.server_port = 8080;
+    settings.player_name = "Ann";
+    settings.version = "2.6";
+    settings.sound_race_results = true;
+    RaceResults results;
+    results.lap_times = {61.5};
+    results.lap_skips = {2};
+    testing::RecordingLog log;
+    testing::ScriptedHttp http;
+    EndDuringPauseClock pause_clock;
+    testing::FakeClock plain_clock;
+    testing::RecordingSound sound;
+    WorkerGroup workers;
+    Clock& clock = c.end == EndArrives::kDuringThePause ? static_cast<Clock&>(pause_clock) : plain_clock;
+    RaceResultsSender sender(log, http, clock, sound, workers);
+    std::vector<RaceResults> unsent;
+    sender.SetUnsentResultsHandler(
+        [&unsent](const RaceResults& kept, const ResultsSubmissionSettings&) { unsent.push_back(kept); });
+    for (const HttpResult& answer : c.answers) http.Add(answer);
+    const std::size_t ending_request = c.end == EndArrives::kDuringTheCodeRequest    ? 1
+                                       : c.end == EndArrives::kDuringTheSubmission    ? 2
+                                       : c.end == EndArrives::kAfterTheServerAccepted ? 2
+                                                                                      : 0;
+    std::size_t requests = 0;
+    http.on_request = [&](const HttpRequest& request) {
+      EXPECT_EQ(request.cancel, &workers.cancel()) << "every request watches the end";
+      if (++requests == ending_request) workers.cancel().Cancel();
+    };
+    if (c.end == EndArrives::kBeforeTheStart || c.end == EndArrives::kBeforeTheThreadStarts) workers.cancel().Cancel();
+    if (c.end == EndArrives::kBeforeTheThreadStarts) {
+      EXPECT_FALSE(sender.Start(results, settings));
+    } else {
+      sender.SendRaceResults(results, settings);
+    }
+    EXPECT_EQ(log.lines, c.lines);
+    EXPECT_EQ(sound.played, c.sounds);
+    EXPECT_EQ(http.requests.size(), c.answers.size());
+    ASSERT_EQ(unsent.size(), c.handed_over ? 1u : 0u);
+    if (c.handed_over) {
+      EXPECT_EQ(unsent[0].lap_skips, std::vector<int32_t>{2});
+    }
+  }
 }
 
 }  // namespace

@@ -75,6 +75,7 @@ TEST_F(ValidationExchangeTest, EveryAnswerToTheReport) {
     for (const auto& answer : c.answers) http.Add(answer);
     ServerServices services{http, udp_, clock_, sound_, poster_};
     RaceServerClient client(settings_, log_, services);
+    client.BeginRun(ValidationSettings::From(settings_));
     log_.lines.clear();
     sound_.played.clear();
     client.SendResultsText(c.success, "Crash detection is not enabled. Value: 0");
@@ -157,6 +158,11 @@ TEST_F(ValidationExchangeTest, RaceStartInfoThatCannotStartARace) {
       {"separators only", 0, RaceData("Race start info: ;;;"), false, 1},
       {"zero laps", 0, RaceData("laps=0;gate=1,2,3,4,0,0"), false, 1},
       {"binary garbage", 0, "Tarvex data: \x01\xff\x80garbage\n\x7f", false, 0},
+      // Bad values: nothing of the answer is loaded, the previous course stays.
+      {"a gate that is not a number", 4, RaceData("laps=2;gate=nan,0,0.01,0,0,0"), false, 1},
+      {"a gate beyond the poles", 4, RaceData("laps=2;gate=0,0,91,0,0,0"), false, 1},
+      {"a gate with its floor above its ceiling", 4, RaceData("laps=2;gate=0,0,1,0,900,500"), false, 1},
+      {"more laps than a race has", 4, RaceData("laps=1000;gate=0,0,1,0,0,0"), false, 1},
   };
   for (const auto& c : cases) {
     settings_.race_definition.laps = c.laps_before;
@@ -194,6 +200,66 @@ TEST_F(ValidationExchangeTest, GatesLockTimeOutKeepsTheOldCourseAndStartsNothing
   EXPECT_TRUE(poster_.posted.empty());
   EXPECT_EQ(race.laps.load(), 2);
   EXPECT_EQ(race.gates.size(), 1u);
+}
+
+TEST_F(ValidationExchangeTest, ACourseCutAtTheSizeCapIsBadData) {
+  RaceDefinition& race = settings_.race_definition;
+  race.laps = 2;
+  race.gates.push_back(std::make_unique<Gate>());
+  // The start of a well-formed course, then more than the cap keeps.
+  HttpResult cut = Status(200, RaceData("laps=3;gate=1,2,3,4,0,0;gate=1,2,3,4,0,0"));
+  cut.body_cut = true;
+  http_.Add(Status(200, "1"));
+  http_.Add(cut);
+  Report(true);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{
+                            kSending, "Warning: the answer from Tarvex was longer than 1048576 bytes; only its start "
+                                      "was read.\n",
+                            kSentOk, kBadData}));
+  EXPECT_TRUE(poster_.posted.empty());
+  EXPECT_EQ(race.laps.load(), 2);
+  EXPECT_EQ(race.gates.size(), 1u);
+}
+
+TEST_F(ValidationExchangeTest, ARaceUnderWayKeepsItsCourseAndIsNotRestarted) {
+  RaceDefinition& race = settings_.race_definition;
+  race.laps = 2;
+  race.gates.push_back(std::make_unique<Gate>());
+  race.race_under_way = true;  // a gate was crossed while this run went on
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, RaceData("laps=5;gate=1,2,3,4,0,0")));
+  Report(true);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{kSending, kSentOk, kRaceUnderWayText}));
+  EXPECT_EQ(sound_.played, std::vector<std::string>{"WAVE_VALIDATE_SEND_ERROR"});
+  EXPECT_TRUE(poster_.posted.empty());
+  EXPECT_EQ(race.laps.load(), 2);
+  EXPECT_EQ(race.gates.size(), 1u);
+}
+
+TEST_F(ValidationExchangeTest, AStoredNumberThatIsNoPortSendsNothing) {
+  settings_.server_port = 70000;
+  Report(false, "Crash detection is not enabled. Value: 0");
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Error: the web port 70000 in Race Settings is not a port number (0 "
+                                                 "to 65535); nothing was sent to Tarvex. Please enter the race "
+                                                 "server's port in Race Settings.\n"});
+  EXPECT_EQ(sound_.played, std::vector<std::string>{"WAVE_VALIDATE_SEND_ERROR"});
+  EXPECT_TRUE(http_.requests.empty());
+}
+
+// The run's exchanges read the copy handed over when it started: settings saved
+// meanwhile change nothing of what this run sends.
+TEST_F(ValidationExchangeTest, TheRunSendsTheSettingsCopiedAtItsStart) {
+  Client();  // the run starts: its copy is taken
+  settings_.server_ip = "elsewhere.test";
+  settings_.server_port = 9999;
+  settings_.player_name = "Bob";
+  http_.Add(Status(200, "recorded"));
+  client_->SendResultsText(false, "Crash detection is not enabled. Value: 0");
+  ASSERT_EQ(http_.requests.size(), 1u);
+  EXPECT_EQ(http_.requests[0].server, "tarvex.test");
+  EXPECT_EQ(http_.requests[0].port, 8080);
+  EXPECT_NE(http_.requests[0].path.find("&player=Ann+Lee&"), std::string::npos) << http_.requests[0].path;
+  EXPECT_EQ(log_.lines.front(), kSending);
 }
 
 TEST_F(ValidationExchangeTest, LongAndHostileBodiesEndInALogLine) {

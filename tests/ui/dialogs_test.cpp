@@ -407,6 +407,70 @@ TEST(ResultsWindow, EmptyServerAddressGivesAnEmptyHostPart) {
   EXPECT_EQ(ItemText(results.window(), IDC_ADDRESS), "http://:80/validate?op=show_race_results");
 }
 
+// A results page with a script error or an alert() must never open a box that
+// stops the simulator: the control runs silent, and the site answers the page's
+// message boxes itself, showing nothing.
+TEST(ResultsWindow, ThePageCannotOpenDialogBoxes) {
+  HostWindow host;
+  AppSettings settings;
+  settings.server_ip = "127.0.0.1";
+  settings.server_port = 9;
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  results.ShowResultsPage();
+  HWND browser = ::GetDlgItem(results.window(), IDC_BROWSER);
+  ASSERT_TRUE(win32::BrowserControlCreated(browser));
+  const win32::BrowserQuietness quietness = win32::BrowserQuietnessOf(browser);
+  EXPECT_TRUE(quietness.silent);
+  EXPECT_TRUE(quietness.page_boxes_suppressed);
+  Pump();
+  EXPECT_EQ(FindThreadWindow("TarvexCheck"), nullptr);
+}
+
+// Escape hides the window wherever the focus is: in the address box, and inside
+// the page (a window the browser control made for it).
+TEST(ResultsWindow, EscapeInsideThePageHidesTheWindow) {
+  HostWindow host;
+  AppSettings settings;
+  settings.server_ip = "127.0.0.1";
+  settings.server_port = 9;
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  results.ShowResultsPage();
+  HWND window = results.window();
+  HWND browser = ::GetDlgItem(window, IDC_BROWSER);
+  // The page's own window, two levels below the browser host, as a browser makes them.
+  HWND frame = ::CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, browser, nullptr,
+                                 Module(), nullptr);
+  HWND page = ::CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, frame, nullptr, Module(),
+                                nullptr);
+  ASSERT_NE(page, nullptr);
+  ::SetFocus(page);
+  testing::PostKey(page, 'A');
+  Pump();
+  EXPECT_TRUE(::IsWindowVisible(window)) << "other keys belong to the page";
+  testing::PostKey(page, VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(window); }));
+  ::DestroyWindow(frame);
+}
+
+// A stored number that is no port: one message, no window, no request.
+TEST(ResultsWindow, AStoredNumberThatIsNoPortSaysSoAndRequestsNothing) {
+  HostWindow host;
+  RequestCatcher server;
+  AppSettings settings;
+  settings.server_ip = "127.0.0.1";
+  settings.server_port = 65536 + server.port();  // what a 16-bit cut would turn into the listener's port
+  win32::ResultsWindow results(Module(), host.get(), settings);
+  {
+    ModalScript script({ExpectMessage("Error: the web port " + std::to_string(settings.server_port) +
+                                      " in Race Settings is not a port number (0 to 65535); nothing was sent to "
+                                      "Tarvex. Please enter the race server's port in Race Settings."),
+                        WaitClosed("TarvexCheck")});
+    results.ShowResultsPage();
+  }
+  EXPECT_EQ(results.window(), nullptr);
+  EXPECT_EQ(server.NextRequestLine(1500), "") << "nothing reached the server";
+}
+
 TEST(ResultsWindow, ControlsFollowTheWindowSize) {
   HostWindow host;
   AppSettings settings;

@@ -43,6 +43,7 @@ class NoProcesses : public ProcessList {
     return true;
   }
   FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
+  uint32_t OwnProcessId() override { return 1; }
 };
 
 struct World {
@@ -64,7 +65,8 @@ struct World {
   NullSounds sounds;
   NoProcesses processes;
   ParsedProfileReader reader{SystemFileSystem()};
-  Validator validator{settings, log, server, host, sounds, processes, SystemFileSystem(), reader};
+  WorkerGroup workers;
+  Validator validator{settings, log, server, host, sounds, processes, SystemFileSystem(), reader, workers};
 };
 
 void Write(const std::filesystem::path& path, const uint8_t* data, size_t size) {

@@ -54,7 +54,8 @@ TEST(NativeProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   testing::RecordingSounds sounds;
   ParsedProfileReader reader(SystemFileSystem());
   testing::OnlyTheseProcesses processes({process.pid(), static_cast<uint32_t>(::getpid())});
-  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
+  WorkerGroup workers;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader, workers);
 
   std::string found;
   for (int i = 0; i < 200 && found.empty(); ++i) {

@@ -54,7 +54,8 @@ TEST(ToolhelpProcessList, FindsARunningSimulatorAndValidatesItsInstallation) {
   host.Write<int8_t>(kOffsetCrashDetection, 1);
   testing::RecordingSounds sounds;
   testing::OnlyTheseProcesses processes({process.pid()});
-  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), SystemProfileReader());
+  WorkerGroup workers;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), SystemProfileReader(), workers);
 
   std::vector<ProcessEntry> entries;
   ASSERT_TRUE(processes.SnapshotProcesses(&entries));

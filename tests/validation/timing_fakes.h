@@ -30,6 +30,7 @@ class NoProcesses : public ProcessList {
  public:
   bool SnapshotProcesses(std::vector<ProcessEntry>*) override { return false; }
   FirstModuleResult FirstModule(uint32_t) override { return FirstModuleResult(); }
+  uint32_t OwnProcessId() override { return 1; }
 };
 
 inline std::string ReadWholeFile(const std::filesystem::path& path) {

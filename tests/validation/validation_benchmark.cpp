@@ -53,7 +53,8 @@ void RunAircraftFour(benchmark::State& state, ProfileReader& reader) {
   BufferHostMemory host;
   NullSounds sounds;
   NoProcesses processes;
-  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
+  WorkerGroup workers;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader, workers);
   validator.set_sim_folder(Installation().string());
   const ReferenceAircraft& aircraft = *FindReferenceAircraft(4);
   for (auto _ : state) {

@@ -39,10 +39,12 @@ struct Report {
 };
 
 // The system's process list narrowed to the given processes: other programs on
-// the machine may be running as "fs9.exe" at the same time.
+// the machine may be running as "fs9.exe" at the same time. The first of them
+// stands for the process the module runs in.
 class OnlyTheseProcesses : public ProcessList {
  public:
   explicit OnlyTheseProcesses(std::vector<uint32_t> ids) : ids_(std::move(ids)) {}
+  uint32_t OwnProcessId() override { return ids_.empty() ? 0 : ids_.front(); }
   bool SnapshotProcesses(std::vector<ProcessEntry>* processes) override {
     std::vector<ProcessEntry> all;
     if (!SystemProcessList().SnapshotProcesses(&all)) return false;
@@ -124,7 +126,10 @@ class FakeProcessList : public ProcessList {
     modules[process_id] = result;
   }
 
+  uint32_t OwnProcessId() override { return own_process_id; }
+
   bool snapshot_works = true;
+  uint32_t own_process_id = 7;  // the simulator the module runs in
   std::vector<ProcessEntry> processes;
   std::map<uint32_t, FirstModuleResult> modules;
 };
@@ -216,7 +221,7 @@ class StandInSim {
 // A validator over recording fakes, the real file system and a profile reader of
 // its own (the system's on the Windows half), with realism settings that pass.
 struct Harness {
-  Harness() : validator(settings, log, server, host, sounds, processes, SystemFileSystem(), Profiles()) {
+  Harness() : validator(settings, log, server, host, sounds, processes, SystemFileSystem(), Profiles(), workers) {
     host.Write<int8_t>(kOffsetCrashDetection, 1);
     host.Write<int8_t>(kOffsetCollisions, 0);
   }
@@ -229,8 +234,8 @@ struct Harness {
   }
   // Points the executable search at a simulator folder.
   void RunningSimAt(const std::string& folder) {
-    processes.processes = {{4, "fs9.exe"}};
-    processes.AddModule(4, folder + "\\fs9.exe");
+    processes.processes = {{7, "fs9.exe"}};
+    processes.AddModule(7, folder + "\\fs9.exe");
   }
 
   ParsedProfileReader own_reader{SystemFileSystem()};
@@ -240,6 +245,7 @@ struct Harness {
   BufferHostMemory host;
   RecordingSounds sounds;
   FakeProcessList processes;
+  WorkerGroup workers;
   Validator validator;
 };
 

@@ -15,6 +15,7 @@ using testing::Harness;
 using testing::StandInSim;
 
 std::vector<testing::Report> RunOnce(Harness& h) {
+  h.validator.BeginRun(ValidationSettings::From(h.settings));
   h.validator.RunValidation();
   return h.server.Reports();
 }
@@ -106,6 +107,36 @@ TEST(RunValidation, ReadsFilesAfreshOnEveryRun) {
       << reports[1].message;
 }
 
+// The Validate window's lines without their time stamps.
+std::vector<std::string> ShownLines(ValidateWindow& log) {
+  const std::size_t stamp = ValidateWindow::TimestampPrefix(LocalDateTime{2006, 4, 6, 9, 5, 3}).size();
+  std::vector<std::string> lines;
+  const std::string text = log.log_text();
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start).substr(stamp));
+  }
+  EXPECT_EQ(start, text.size()) << "every message ends its line";
+  return lines;
+}
+
+TEST(ValidationThread, AStandInBuildSaysSoInEveryRunAndAShippedBuildDoesNot) {
+  const bool standin = std::strcmp(ReferenceSetName(), "standin") == 0;
+  const std::string notice =
+      "This build carries the stand-in reference data: it can only validate the stand-in installation, not the real "
+      "race aircraft.";
+  Harness h;
+  h.host.Write<int8_t>(kOffsetCrashDetection, 0);  // each run ends at its first check
+  std::vector<std::string> expected;
+  for (int run = 1; run <= 3; ++run) {
+    h.validator.ValidationThread();
+    expected.push_back("Validating...");
+    if (standin) expected.push_back(notice);
+    EXPECT_EQ(ShownLines(h.log), expected) << "after run " << run;
+  }
+  EXPECT_EQ(h.server.Reports().size(), 3u);
+}
+
 TEST(ValidationThread, FailedTimeSyncEndsTheRunSilently) {
   Harness h;
   h.settings.sound_validate = true;
@@ -137,7 +168,8 @@ TEST(StartValidation, OneRunAtATimeAndANewRunAfterTheEnd) {
   EXPECT_EQ(h.server.time_syncs, 2);
 }
 
-// The executable search over a scripted process list.
+// The executable search over a scripted process list; the module runs in
+// process 7.
 struct ExeCase {
   const char* name;
   std::vector<ProcessEntry> processes;
@@ -152,10 +184,18 @@ TEST(FindSimExePath, MatchesTheLastSevenCharactersAndResolvesBareNames) {
       {"upper case", {{7, "FS9.EXE"}}, {{7, "C:\\FS\\FS9.EXE"}}, "C:\\FS\\FS9.EXE"},
       {"any name ending so", {{7, "myfs9.exe"}}, {{7, "C:\\x\\myfs9.exe"}}, "C:\\x\\myfs9.exe"},
       {"full path used as is", {{7, "D:\\Games\\FS9\\fs9.exe"}}, {{7, "ignored"}}, "D:\\Games\\FS9\\fs9.exe"},
-      {"unresolvable first match, later one tried",
-       {{3, "fs9.exe"}, {9, "FS9.exe"}},
+      {"another copy listed first is passed over",
+       {{3, "fs9.exe"}, {7, "fs9.exe"}},
+       {{3, "C:\\Other\\fs9.exe"}, {7, "C:\\Own\\fs9.exe"}},
+       "C:\\Own\\fs9.exe"},
+      {"another copy with a full path is passed over", {{3, "D:\\Other\\fs9.exe"}, {7, "fs9.exe"}},
+       {{7, "C:\\Own\\fs9.exe"}}, "C:\\Own\\fs9.exe"},
+      {"own process unresolvable: another copy is no substitute",
+       {{7, "fs9.exe"}, {9, "FS9.exe"}},
        {{9, "C:\\Second\\FS9.exe"}},
-       "C:\\Second\\FS9.exe"},
+       ""},
+      {"module not in a simulator: another copy is no substitute", {{3, "fs9.exe"}, {7, "other.exe"}},
+       {{3, "C:\\Other\\fs9.exe"}, {7, "C:\\x\\other.exe"}}, ""},
       {"shorter names never match", {{7, "s9.exe"}, {8, "fs9.ex"}}, {{7, "C:\\a"}, {8, "C:\\b"}}, ""},
       {"nothing running", {}, {}, ""},
   };

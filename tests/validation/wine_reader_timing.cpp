@@ -31,7 +31,8 @@ double Measure(ProfileReader& reader, const std::string& folder, int runs, int* 
   BufferHostMemory host;
   NullSounds sounds;
   NoProcesses processes;
-  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader);
+  WorkerGroup workers;
+  Validator validator(settings, log, server, host, sounds, processes, SystemFileSystem(), reader, workers);
   validator.set_sim_folder(folder);
   LARGE_INTEGER frequency, start, end;
   ::QueryPerformanceFrequency(&frequency);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "linkage_view.h"
 #include "resource.h"
 
 namespace {
@@ -28,7 +29,7 @@ HMODULE ModuleFile::module_ = nullptr;
 
 TEST_F(ModuleFile, ModuleRecordsHoldTheHostsWords) {
   const auto* imports = reinterpret_cast<const uint32_t*>(::GetProcAddress(module_, "ImportTable"));
-  const auto* linkage = reinterpret_cast<const uint32_t*>(::GetProcAddress(module_, "Linkage"));
+  const auto* linkage = reinterpret_cast<const fs9sim::LinkageView*>(::GetProcAddress(module_, "Linkage"));
   ASSERT_NE(imports, nullptr);
   ASSERT_NE(linkage, nullptr);
   EXPECT_EQ(imports[0], 0x0Fu);
@@ -36,20 +37,20 @@ TEST_F(ModuleFile, ModuleRecordsHoldTheHostsWords) {
   EXPECT_EQ(imports[2], 0u);
   EXPECT_EQ(imports[3], 0u);
 
-  EXPECT_EQ(linkage[0], 0x64656667u);
-  EXPECT_EQ(linkage[3], 0u);
-  EXPECT_EQ(linkage[4], 0u);
-  EXPECT_EQ(linkage[5], 0x900u);
-  EXPECT_EQ(linkage[6], 0u);
+  EXPECT_EQ(linkage->module_id, 0x64656667u);
+  EXPECT_EQ(linkage->flags, 0u);
+  EXPECT_EQ(linkage->module_version, 0u);
+  EXPECT_EQ(linkage->host_version, 0x900u);
+  EXPECT_EQ(linkage->last, 0u);
   // The init and deinit entries are code inside the module's image.
   const uintptr_t base = reinterpret_cast<uintptr_t>(module_);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  for (int entry : {1, 2}) {
-    EXPECT_GT(linkage[entry], base) << entry;
-    EXPECT_LT(linkage[entry], base + nt->OptionalHeader.SizeOfImage) << entry;
+  for (const uintptr_t entry : {linkage->init, linkage->deinit}) {
+    EXPECT_GT(entry, base);
+    EXPECT_LT(entry, base + nt->OptionalHeader.SizeOfImage);
   }
-  EXPECT_NE(linkage[1], linkage[2]);
+  EXPECT_NE(linkage->init, linkage->deinit);
   // Mangled or decorated names would not be found by the host.
   EXPECT_EQ(::GetProcAddress(module_, "_ImportTable"), nullptr);
   EXPECT_EQ(::GetProcAddress(module_, "_Linkage"), nullptr);

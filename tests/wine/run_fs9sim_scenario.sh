@@ -4,9 +4,21 @@
 #
 #   run_fs9sim_scenario.sh SIM_FOLDER SCENARIO_FILE
 #
-# A scenario file has three sections:
+# A scenario file has header lines, then three sections:
 #   options: fs9.exe options on one line (may be empty)
 #   files: files beside the scenario to copy into the working folder (optional)
+#   server: OPTIONS   run against the stand-in race server (tools/race-server)
+#                     started with these options in a network namespace of its
+#                     own (tools/netns/with-race-server.sh; needs root and the
+#                     native half's build, else the scenario is skipped: 77)
+#   settings: PLAYER SERVER PORT [VALUE...]
+#                     the pilot's settings in the run's Wine prefix, as
+#                     tools/wine/store-settings.sh takes them; @server and @port
+#                     stand for the race server's address and port
+#   audio: null       give the run's Wine an audio device (ALSA's null device),
+#                     so sounds really play
+#   quit-within: MS   the unload's "QUIT ms=" figure must stay within MS (a
+#                     guard against a hanging quit; the figure is always shown)
 #   --- script       the fs9.exe script
 #   --- expect       literal texts that must appear in the output in this
 #                    order (a text may follow the previous one in the same line)
@@ -14,10 +26,22 @@
 # The run must end with exit code 0 unless an "exit: N" line says otherwise.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-runner="$here/../../tools/wine/run-wine.sh"
+root="$(cd "$here/../.." && pwd)"
+runner="$root/tools/wine/run-wine.sh"
 sim="$1"
 scenario="$2"
 name="$(basename "$scenario" .scn)"
+header() { sed -n "s/^$1:[[:space:]]*//p" "$scenario" | head -1; }
+
+server_options="$(header server)"
+if [ -n "$server_options" ] && [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
+  servers=""
+  for b in native native-asan native-tsan native-bench; do
+    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
+  done
+  # shellcheck disable=SC2086
+  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" $server_options -- "$0" "$@"
+fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/fs9sim-$name-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -33,8 +57,38 @@ awk '/^--- /{section=$2; next} section=="script"' "$scenario" >"$work/script.txt
 awk '/^--- /{section=$2; next} section=="expect" && NF' "$scenario" >"$work/expect.txt"
 awk '/^--- /{section=$2; next} section=="reject" && NF' "$scenario" >"$work/reject.txt"
 
+# A prefix of the run's own when the scenario stores settings or wants sound.
+prefix_option=()
+settings="$(header settings)"
+audio="$(header audio)"
+if [ -n "$settings" ] || [ -n "$audio" ]; then
+  prefix="$work/prefix"
+  prefix_option=(--prefix "$prefix")
+  VOLANTIS_WINE_ARCH="$("$runner" --arch-of "$sim/fs9.exe")" || exit 1
+  export VOLANTIS_WINE_ARCH
+fi
+if [ -n "$settings" ]; then
+  settings="${settings//@server/${VOLANTIS_RACE_SERVER:-}}"
+  settings="${settings//@port/${VOLANTIS_RACE_PORT:-}}"
+  # shellcheck disable=SC2086
+  "$root/tools/wine/store-settings.sh" "$prefix" $settings >"$work/settings.txt" 2>&1 ||
+    { echo "FAIL: cannot store the settings"; cat "$work/settings.txt"; exit 1; }
+fi
+if [ "$audio" = null ]; then
+  # Wine's ALSA driver on ALSA's null device: sounds play at their own pace and go nowhere.
+  printf '</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n' >"$work/asound.conf"
+  export ALSA_CONFIG_PATH="$work/asound.conf"
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Audio"="alsa"\n' >"$work/audio.reg"
+  "$runner" --prefix "$prefix" --timeout 120 --workdir "$work" regedit /S audio.reg >"$work/audio.txt" 2>&1 ||
+    { echo "FAIL: cannot give Wine an audio device"; cat "$work/audio.txt"; exit 1; }
+elif [ -n "$audio" ]; then
+  echo "FAIL: audio takes null"
+  exit 1
+fi
+
 # shellcheck disable=SC2086
-"$runner" --workdir "$work" --timeout 120 "$work/fs9.exe" $options script.txt >"$work/output.txt" 2>"$work/stderr.txt"
+"$runner" "${prefix_option[@]}" --workdir "$work" --timeout 120 "$work/fs9.exe" $options script.txt \
+  >"$work/output.txt" 2>"$work/stderr.txt"
 rc=$?
 tr -d '\r' <"$work/output.txt" >"$work/out.txt"
 
@@ -61,6 +115,19 @@ while IFS= read -r text; do
   fi
 done <"$work/reject.txt"
 
+quit_line="$(grep -m1 '^QUIT ms=' "$work/out.txt")"
+quit_ms="$(printf '%s' "$quit_line" | sed -n 's/^QUIT ms=\([0-9.]*\).*/\1/p')"
+quit_within="$(header quit-within)"
+if [ -n "$quit_within" ]; then
+  if [ -z "$quit_ms" ]; then
+    echo "FAIL: no QUIT line: the module was never unloaded"
+    failed=1
+  elif awk -v took="$quit_ms" -v bound="$quit_within" 'BEGIN { exit !(took > bound) }'; then
+    echo "FAIL: the quit took $quit_ms ms, more than $quit_within ms"
+    failed=1
+  fi
+fi
+
 if [ "$failed" != 0 ]; then
   echo "---- output of $name"
   cat "$work/out.txt"
@@ -68,4 +135,5 @@ if [ "$failed" != 0 ]; then
   tail -20 "$work/stderr.txt"
   exit 1
 fi
+[ -n "$quit_line" ] && echo "scenario $name: $quit_line"
 echo "scenario $name passed"

@@ -21,6 +21,9 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/validation-e2e-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
+# The settings go into a prefix of the architecture the simulator is built for.
+VOLANTIS_WINE_ARCH="$("$root/tools/wine/run-wine.sh" --arch-of "$sim/fs9.exe")" || exit 1
+export VOLANTIS_WINE_ARCH
 "$root/tools/wine/store-settings.sh" "$prefix" "Ann Lee" "$VOLANTIS_RACE_SERVER" "$VOLANTIS_RACE_PORT" \
   '"SoundValidate"=dword:00000000' || exit 1
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the demo need on a Debian 12 machine.
-# Safe to run again: apt-get skips what is already there.
+# Safe to run again: apt-get skips what is already there. Both Wines: 32-bit
+# Wine runs only where the machine executes 32-bit programs; 64-bit Wine runs
+# everywhere (tools/wine/run-wine.sh picks the one each program needs).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
@@ -15,7 +17,8 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev \
   clang libclang-rt-14-dev \
-  g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 \
-  wine wine32:i386 xvfb xauth x11-apps imagemagick \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools \
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+  wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick unzip \
   iproute2 procps curl ca-certificates >/dev/null
 echo "dependencies installed"

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Every test of the project, from a fresh Debian 12 machine: installs what is
 # needed, builds both halves, runs the native suite under AddressSanitizer +
-# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the
-# Windows half under Wine. Ends with one line "N passed, N failed".
+# UndefinedBehaviorSanitizer (with the static check of the 32-bit module), the
+# threaded tests under ThreadSanitizer, and the Windows half under Wine:
+#   - the 64-bit Windows build (win64) under 64-bit Wine, on every machine;
+#   - the 32-bit Windows build (win32, the product) under 32-bit Wine where the
+#     machine executes 32-bit programs; elsewhere the summary says it was not run
+#     and why. The 32-bit build is always built and checked statically.
+# VOLANTIS_WINE_ARCH=win32 or win64 runs only that Windows suite under Wine.
+# Ends with one line "N passed, N failed".
 set -uo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
@@ -17,52 +23,114 @@ logdir=build/logs
 mkdir -p "$logdir"
 total_passed=0
 total_failed=0
+total_skipped=0
 status=0
 summary_lines=()
 
-# run_suite NAME PRESET [ctest args...]
-run_suite() {
+# count_ctest NAME OUTPUT_FILE: adds one ctest run's counts to the totals and the
+# summary; 1 when it failed or did not finish.
+count_ctest() {
+  local name=$1 out=$2 line all failed skipped passed
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$out" | tail -n 1)
+  if [ -z "$line" ]; then
+    if grep -q 'No tests were found' "$out"; then summary_lines+=("$name: no tests"); return 0; fi
+    summary_lines+=("$name: ctest did not finish")
+    total_failed=$((total_failed + 1))
+    return 1
+  fi
+  failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+  all=$(echo "$line" | sed -E 's/.* tests failed out of ([0-9]+).*/\1/')
+  skipped=$(grep -cE '^[[:space:]]+[0-9]+ - .*\((Skipped|Not Run|Disabled)\)' "$out")
+  passed=$((all - failed - skipped))
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  total_skipped=$((total_skipped + skipped))
+  summary_lines+=("$name: $passed passed, $failed failed, $skipped skipped")
+  [ "$failed" = 0 ]
+}
+
+# build_preset NAME PRESET [cmake -D options...]: configure and build; 1 on failure.
+build_preset() {
   local name=$1 preset=$2
   shift 2
   echo "=== $name: configure and build ($preset)"
-  if ! cmake --preset "$preset" >"$logdir/$preset.log" 2>&1; then
-    cat "$logdir/$preset.log"; echo "=== $name: configure FAILED"; status=1; total_failed=$((total_failed + 1)); return
+  if ! cmake --preset "$preset" "$@" >"$logdir/$preset.log" 2>&1; then
+    cat "$logdir/$preset.log"; echo "=== $name: configure FAILED"; status=1; total_failed=$((total_failed + 1)); return 1
   fi
   if ! cmake --build --preset "$preset" -j "$jobs" >>"$logdir/$preset.log" 2>&1; then
-    tail -n 80 "$logdir/$preset.log"; echo "=== $name: build FAILED"; status=1; total_failed=$((total_failed + 1)); return
+    tail -n 80 "$logdir/$preset.log"; echo "=== $name: build FAILED"; status=1; total_failed=$((total_failed + 1)); return 1
   fi
+  return 0
+}
+
+# run_suite NAME PRESET [--configure -DX=Y ...] [ctest args...]
+run_suite() {
+  local name=$1 preset=$2
+  shift 2
+  local configure=()
+  while [ "${1:-}" = "--configure" ]; do configure+=("$2"); shift 2; done
+  build_preset "$name" "$preset" "${configure[@]}" || return
   echo "=== $name: tests"
   local out
   out=$(mktemp)
   ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$out"
-  local line passed failed
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$out" | tail -n 1)
-  if [ -n "$line" ]; then
-    failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
-    local all
-    all=$(echo "$line" | sed -E 's/.* tests failed out of ([0-9]+).*/\1/')
-    passed=$((all - failed))
-    total_passed=$((total_passed + passed))
-    total_failed=$((total_failed + failed))
-    summary_lines+=("$name: $passed passed, $failed failed")
-    [ "$failed" = 0 ] || status=1
-  elif grep -q 'No tests were found' "$out"; then
-    summary_lines+=("$name: no tests")
-  else
-    summary_lines+=("$name: ctest did not finish")
-    status=1
-    total_failed=$((total_failed + 1))
-  fi
+  count_ctest "$name" "$out" || status=1
   rm -f "$out"
 }
 
-run_suite "native (ASan+UBSan)" native-asan
-run_suite "native (TSan, threaded code)" native-tsan -L thread
-run_suite "win32 under Wine" win32
+# run_script NAME COMMAND...: a script that ends with ctest's own summary.
+run_script() {
+  local name=$1
+  shift
+  echo "=== $name"
+  local out
+  out=$(mktemp)
+  "$@" 2>&1 | tee "$out"
+  local rc=${PIPESTATUS[0]}
+  count_ctest "$name" "$out" || status=1
+  [ "$rc" = 0 ] || status=1
+  rm -f "$out"
+}
 
+wine_arch=${VOLANTIS_WINE_ARCH:-}
+case "$wine_arch" in
+  ""|win32|win64) ;;
+  *) echo "VOLANTIS_WINE_ARCH must be win32 or win64, not '$wine_arch'"; exit 2 ;;
+esac
+probe=$(bash tools/wine/run-wine.sh --probe-32)
+runs_32=$?
+echo "$probe"
+
+# The product: always built, so the 32-bit compile and the static check of its
+# module run on every machine.
+win32_built=0
+if build_preset "win32 (32-bit build, the product)" win32; then win32_built=1; fi
+run_suite "native (ASan+UBSan)" native-asan --configure "-DVOLANTIS_WIN32_DLL=$here/build/win32/sim/Modules/Volantis.dll"
+run_suite "native (TSan, threaded code)" native-tsan -L thread
+
+if [ "$wine_arch" = win32 ]; then
+  summary_lines+=("win64 under 64-bit Wine: not run (VOLANTIS_WINE_ARCH=win32)")
+else
+  run_suite "win64 under 64-bit Wine" win64
+fi
+if [ "$wine_arch" = win64 ]; then
+  summary_lines+=("win32 under 32-bit Wine: not run (VOLANTIS_WINE_ARCH=win64)")
+elif [ "$runs_32" = 0 ] || [ "$wine_arch" = win32 ]; then
+  if [ "$runs_32" != 0 ]; then
+    echo "=== win32 under 32-bit Wine: forced by VOLANTIS_WINE_ARCH=win32, but $probe"
+    summary_lines+=("win32 under 32-bit Wine: FAILED: forced, but this machine does not execute 32-bit programs")
+    total_failed=$((total_failed + 1)); status=1
+  elif [ "$win32_built" = 1 ]; then
+    run_suite "win32 under 32-bit Wine" win32
+  fi
+else
+  summary_lines+=("win32 under 32-bit Wine: not run: this machine does not execute 32-bit programs (the 32-bit build was built and checked statically)")
+fi
+
+run_script "release package and published reference set" bash tools/ci/release-checks.sh
 
 echo
 echo "=== summary"
 for l in "${summary_lines[@]}"; do echo "$l"; done
-echo "$total_passed passed, $total_failed failed"
+echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
 exit $status

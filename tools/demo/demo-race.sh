@@ -9,6 +9,9 @@ out=$1
 cd "$root"
 
 prefix="$out/wine-prefix"
+# The prefix is of the architecture the simulator was built for.
+VOLANTIS_WINE_ARCH="$(tools/wine/run-wine.sh --arch-of "$out/sim/fs9.exe")"
+export VOLANTIS_WINE_ARCH
 echo "race server at $VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT; player \"Demo Pilot\""
 tools/wine/store-settings.sh "$prefix" "Demo Pilot" "$VOLANTIS_RACE_SERVER" "$VOLANTIS_RACE_PORT"
 

@@ -20,11 +20,24 @@ bash tools/ci/install-deps.sh
 # Only the demo needs a browser: it shows the server's results page as a pilot sees it.
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
 
+# The 32-bit module is the product; a machine that cannot execute 32-bit programs
+# runs the same sources built for 64-bit Windows under 64-bit Wine instead.
+# VOLANTIS_WINE_ARCH=win32 or win64 chooses.
+wine_arch=${VOLANTIS_WINE_ARCH:-}
+if [ -z "$wine_arch" ]; then
+  if tools/wine/run-wine.sh --probe-32 >/dev/null; then wine_arch=win32; else wine_arch=win64; fi
+fi
+case "$wine_arch" in
+  win32) echo "== this machine executes 32-bit programs: the demo runs the 32-bit module (the product) under 32-bit Wine" ;;
+  win64) echo "== the demo runs the 64-bit build of the module under 64-bit Wine ($(tools/wine/run-wine.sh --probe-32 | sed 's/^run-wine: //'))" ;;
+  *) echo "VOLANTIS_WINE_ARCH must be win32 or win64, not '$wine_arch'" >&2; exit 2 ;;
+esac
+
 echo "== building the native half (race server, demo course) and the Windows half (module, stand-in simulator)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target volantis-race-server make_demo_course volantis-replay
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$jobs" --target volantis_dll fs9sim fs9sim_global
+cmake --preset "$wine_arch" >/dev/null
+cmake --build --preset "$wine_arch" -j "$jobs" --target volantis_dll fs9sim fs9sim_global
 
 out="$root/build/demo"
 rm -rf "$out"
@@ -34,7 +47,7 @@ build/native/tools/demo/make_demo_course "$out/demo.course" "$out/demo.csv"
 # The simulator's folder: fs9.exe, global.dll, Modules\Volantis.dll and the
 # stand-in installation of the five race aircraft.
 mkdir -p "$out/sim"
-cp -r build/win32/sim/. "$out/sim/"
+cp -r "build/$wine_arch/sim/." "$out/sim/"
 cp -r tests/fixtures/sim/Aircraft "$out/sim/"
 cp "$out/demo.csv" "$out/sim/"
 cp tools/demo/demo-race.fs9 "$out/sim/"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host/host_values.h"
+#include "linkage_view.h"
 #include "sim_memory.h"
 #include "sim_output.h"
 #include "sim_window.h"
@@ -162,38 +163,49 @@ class Simulator {
       return false;
     }
     const auto* imports = reinterpret_cast<const uint32_t*>(::GetProcAddress(module_, "ImportTable"));
-    const auto* linkage = reinterpret_cast<const uint32_t*>(::GetProcAddress(module_, "Linkage"));
+    const auto* linkage = reinterpret_cast<const LinkageView*>(::GetProcAddress(module_, "Linkage"));
     if (!imports || !linkage) {
       Say("MODULE records missing");
       return false;
     }
     Say("MODULE loaded");
     Say("IMPORTS %08x %08x %08x %08x", imports[0], imports[1], imports[2], imports[3]);
-    Say("LINKAGE id=%08x flags=%08x module_version=%08x host_version=%08x last=%08x", linkage[0], linkage[3],
-        linkage[4], linkage[5], linkage[6]);
+    Say("LINKAGE id=%08x flags=%08x module_version=%08x host_version=%08x last=%08x", linkage->module_id,
+        linkage->flags, linkage->module_version, linkage->host_version, linkage->last);
     const uintptr_t base = reinterpret_cast<uintptr_t>(module_);
     const auto* headers =
         reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const uintptr_t end = base + headers->OptionalHeader.SizeOfImage;
-    for (int entry = 1; entry <= 2; ++entry) {
-      if (linkage[entry] < base || linkage[entry] >= end) {
-        Say("LINKAGE entry %d outside the module", entry);
+    for (const uintptr_t entry : {linkage->init, linkage->deinit}) {
+      if (entry < base || entry >= end) {
+        Say("LINKAGE entry %d outside the module", entry == linkage->init ? 1 : 2);
         return false;
       }
     }
-    deinit_ = reinterpret_cast<void (*)()>(linkage[2]);
-    reinterpret_cast<void (*)()>(linkage[1])();
+    deinit_ = reinterpret_cast<void (*)()>(linkage->deinit);
+    reinterpret_cast<void (*)()>(linkage->init)();
     Say("INIT called");
     return true;
   }
 
   // Unloading happens here, in the host's own loop, never from inside a message.
+  // Prints how long the quit kept the loop: the deinit entry and FreeLibrary.
   void Unload() {
+    LARGE_INTEGER frequency, start, deinit_done, freed;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
     if (deinit_) deinit_();
     deinit_ = nullptr;
+    ::QueryPerformanceCounter(&deinit_done);
     ::FreeLibrary(module_);
     module_ = nullptr;
+    ::QueryPerformanceCounter(&freed);
     Say("MODULE unloaded");
+    auto ms = [&](const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+      return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    };
+    Say("QUIT ms=%.1f deinit_ms=%.1f freelibrary_ms=%.1f", ms(start, freed), ms(start, deinit_done),
+        ms(deinit_done, freed));
   }
 
   // Runs the message loop for the given time.
@@ -341,6 +353,12 @@ class Simulator {
     } else if (step == "wndproc" && words.size() == 1) {
       if (!NeedWindow(number)) return false;
       Say("WNDPROC %s", window_.OwnProcedureInstalled() ? "own" : "replaced");
+    } else if (step == "subclass" && words.size() == 1) {
+      // Another add-on subclasses the main window over whatever is installed now.
+      if (!NeedWindow(number)) return false;
+      window_.SubclassForeign();
+    } else if (step == "mapped" && words.size() == 1) {
+      Say("MAPPED %s", ::GetModuleHandleA("Volantis.dll") ? "yes" : "no");
     } else if (step == "set" && words.size() == 3 && ParseDouble(words[2], value)) {
       if (words[1] == "lat") {
         memory_.SetLatitude(value);

@@ -10,6 +10,12 @@ namespace {
 SimWindow* g_window = nullptr;
 constexpr UINT_PTR kMenuTimerId = 1;
 
+// The procedure another add-on installed over the one it found.
+WNDPROC g_foreign_next = nullptr;
+LRESULT CALLBACK ForeignProcedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param) {
+  return ::CallWindowProcA(g_foreign_next, window, message, word_param, long_param);
+}
+
 LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param) {
   if (g_window) return g_window->OnMessage(window, message, word_param, long_param);
   return ::DefWindowProcA(window, message, word_param, long_param);
@@ -122,6 +128,14 @@ void SimWindow::PrintMenuBar() const {
       }
     }
   }
+}
+
+void SimWindow::SubclassForeign() {
+  const LONG_PTR found = ::GetWindowLongPtrA(window_, GWLP_WNDPROC);
+  const bool over_own = found == reinterpret_cast<LONG_PTR>(&HostProcedure);
+  g_foreign_next = reinterpret_cast<WNDPROC>(found);
+  ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProcedure));
+  Say("SUBCLASS foreign over %s", over_own ? "own" : "another");
 }
 
 bool SimWindow::OwnProcedureInstalled() const {

@@ -41,6 +41,9 @@ class SimWindow {
     watch_to_ = to;
   }
   bool OwnProcedureInstalled() const;
+  // Installs a procedure of another add-on over the current one; it passes every
+  // message on to the one it replaced. Prints SUBCLASS.
+  void SubclassForeign();
 
   // Called by the window procedure.
   LRESULT OnMessage(HWND window, UINT message, WPARAM word_param, LPARAM long_param);

@@ -3,10 +3,11 @@
 # inside it can use the same port numbers as one outside (the time sync binds
 # the server's UDP port on both ends). Needs root and iproute2.
 #
-#   netns.sh up NAME N     create namespace NAME: this side 10.200.N.1, inside 10.200.N.2 (N 1-254)
+#   netns.sh up NAME N     create namespace NAME: this side 10.200.N.1, inside 10.200.N.2 and
+#                          10.200.N.3 (a second sender inside, for forged datagrams) (N 1-254)
 #   netns.sh down NAME     remove it (the veth pair goes with it)
 #
-# Only the addresses 10.200.N.1 and 10.200.N.2 on the new pair are used; nothing
+# Only the addresses 10.200.N.1 to 10.200.N.3 on the new pair are used; nothing
 # is routed anywhere else.
 set -euo pipefail
 
@@ -14,8 +15,10 @@ usage() { echo "usage: $0 up NAME N | down NAME" >&2; exit 2; }
 
 cmd="${1:-}"; name="${2:-}"
 [ -n "$cmd" ] && [ -n "$name" ] || usage
-# Interface names are limited to 15 characters.
-short="$(printf '%s' "$name" | tr -c 'A-Za-z0-9' '_' | cut -c1-11)"
+# Interface names are limited to 15 characters: the end of the name is kept, so
+# namespaces whose names differ only there (a process id) get pairs of their own.
+short="$(printf '%s' "$name" | tr -c 'A-Za-z0-9' '_')"
+[ "${#short}" -le 11 ] || short="${short: -11}"
 outer="vo-$short"
 inner="vi-$short"
 
@@ -29,6 +32,7 @@ case "$cmd" in
            ip addr add "10.200.$n.1/24" dev "$outer" &&
            ip link set "$outer" up &&
            ip netns exec "$name" ip addr add "10.200.$n.2/24" dev "$inner" &&
+           ip netns exec "$name" ip addr add "10.200.$n.3/24" dev "$inner" &&
            ip netns exec "$name" ip link set "$inner" up &&
            ip netns exec "$name" ip link set lo up; }; then
       ip link del "$outer" 2>/dev/null || true

@@ -8,7 +8,8 @@
 # one is used (the Windows half names the native half's build folders).
 #
 # The server listens on 10.200.N.2 with a port of its choosing (HTTP and UDP on
-# the same number) and with its control page on, so tests can script failures.
+# the same number) and with its control page on, so tests can script failures;
+# its forged time sync answers come from 10.200.N.3.
 # The command runs here, in this namespace, with
 #   VOLANTIS_RACE_SERVER=10.200.N.2  VOLANTIS_RACE_PORT=<port>
 #   VOLANTIS_RACE_RESULTS (its results file)  VOLANTIS_RACE_LOG (its request log)
@@ -64,7 +65,7 @@ if [ -z "$n" ]; then
 fi
 
 address="10.200.$n.2"
-ip netns exec "$name" "$server" --bind "$address" --port 0 --control --lifetime 900 \
+ip netns exec "$name" "$server" --bind "$address" --port 0 --control --forge-address "10.200.$n.3" --lifetime 900 \
   --results "$work/results.jsonl" --ready-file "$work/ready" "${server_args[@]}" \
   >"$work/server.out" 2>"$work/server.err" &
 server_pid=$!

@@ -19,7 +19,8 @@ void Usage() {
   std::fprintf(stderr,
                "usage: volantis-race-server [--bind ADDR] [--port N] [--course FILE] [--aircraft N]\n"
                "         [--version V] [--results FILE] [--rule OP:ACTION[:COUNT]]... [--ready-file FILE]\n"
-               "         [--lifetime SECONDS] [--code-line-feed] [--any-player] [--control] [--quiet]\n");
+               "         [--lifetime SECONDS] [--code-line-feed] [--any-player] [--control] [--quiet]\n"
+               "         [--forge-address ADDR]\n");
 }
 
 bool NumberArgument(const char* text, long low, long high, long& value) {
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
       options.check_players = false;
     } else if (arg == "--control") {
       options.control = true;
+    } else if (arg == "--forge-address") {
+      options.forge_address = value("--forge-address");
     } else if (arg == "--quiet") {
       options.verbose = false;
     } else if (arg == "--help" || arg == "-h") {

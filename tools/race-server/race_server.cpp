@@ -56,7 +56,12 @@ std::string TimeSyncPlayerForm(const std::string& name) {
 }
 
 RaceServer::RaceServer(const ServerOptions& options, RuleBook& rules)
-    : options_(options), rules_(rules), results_(options.results_path), started_(std::chrono::steady_clock::now()) {}
+    : options_(options),
+      initial_course_(options.course),
+      initial_has_course_(options.has_course),
+      rules_(rules),
+      results_(options.results_path),
+      started_(std::chrono::steady_clock::now()) {}
 
 RaceServer::~RaceServer() { Stop(); }
 
@@ -181,8 +186,13 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
       known_players_.insert(TimeSyncPlayerForm(player));
     }
     Note("do_validate: %s validated", player.c_str());
-    if (options_.has_course) {
-      answer.body = "Tarvex data: " + ScrambleServerData(options_.course.race_start_info, scramble_seed_++);
+    std::string race_start_info;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (options_.has_course) race_start_info = options_.course.race_start_info;
+    }
+    if (!race_start_info.empty()) {
+      answer.body = "Tarvex data: " + ScrambleServerData(race_start_info, scramble_seed_++);
     } else {
       answer.body = "Validation ok, no race running";
     }
@@ -234,10 +244,25 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
 
 RaceServer::Answer RaceServer::HandleControl(const std::string& raw_query) {
   Answer answer;
-  if (Param(SplitQuery(raw_query), "reset") == "1") rules_.Clear();
-  if (Param(SplitQuery(raw_query), "forget_players") == "1") {
+  const auto query = SplitQuery(raw_query);
+  if (Param(query, "reset") == "1") {
+    rules_.Clear();
+    std::lock_guard<std::mutex> guard(lock_);
+    options_.course = initial_course_;
+    options_.has_course = initial_has_course_;
+  }
+  if (Param(query, "forget_players") == "1") {
     std::lock_guard<std::mutex> guard(lock_);
     known_players_.clear();
+  }
+  if (query.count("course") != 0) {
+    // Taken as it is, unchecked, so a harness can send a course no race
+    // director would (not a number, out of range); empty: no course.
+    const std::string entries = PercentDecode(Param(query, "course"), false);
+    std::lock_guard<std::mutex> guard(lock_);
+    options_.has_course = !entries.empty();
+    options_.course = Course{};
+    if (options_.has_course) options_.course.race_start_info = "Race start info: " + entries;
   }
   // Every rule= of the query, in order.
   std::size_t start = 0;
@@ -262,7 +287,13 @@ RaceServer::Answer RaceServer::HandleControl(const std::string& raw_query) {
 }
 
 std::string RaceServer::HandleTimeSync(const std::string& datagram, int& delay_ms) {
-  delay_ms = 0;
+  TimeSyncReply reply = ReplyToTimeSync(datagram);
+  delay_ms = reply.delay_ms;
+  return reply.answer;
+}
+
+RaceServer::TimeSyncReply RaceServer::ReplyToTimeSync(const std::string& datagram) {
+  TimeSyncReply reply;
   const std::string request(datagram.c_str());  // up to the zero byte the module sends
   int id = 0;
   char version[64] = {};
@@ -271,35 +302,43 @@ std::string RaceServer::HandleTimeSync(const std::string& datagram, int& delay_m
       std::sscanf(request.c_str(), "Time sync request %d version %63s player %127s", &id, version, player) == 3;
   const double server_time =
       1000.0 + std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  auto response = [&](int answer_id) {
+  auto response = [&](int answer_id, int aircraft) {
     char text[128];
-    std::snprintf(text, sizeof(text), "Time sync response %d time %f aircraft %d", answer_id, server_time,
-                  options_.aircraft);
+    std::snprintf(text, sizeof(text), "Time sync response %d time %f aircraft %d", answer_id, server_time, aircraft);
     return std::string(text) + '\0';
+  };
+  auto answer = [&](std::string text) {
+    reply.answer = std::move(text);
+    return reply;
   };
 
   if (std::optional<Action> action = rules_.Next("time_sync")) {
     Note("time_sync: scripted %s %d", action->kind.c_str(), action->number);
-    if (action->kind == "silent") return std::string();
-    if (action->kind == "error") return "Time sync error: " + action->text + '\0';
-    if (action->kind == "old-version") return std::string("Time sync error: old-version") + '\0';
-    if (action->kind == "wrong-id") return response(id - 1);
-    if (action->kind == "garbage") return GarbageBytes(100, scramble_seed_++);
+    if (action->kind == "silent") return reply;
+    if (action->kind == "error") return answer("Time sync error: " + action->text + '\0');
+    if (action->kind == "old-version") return answer(std::string("Time sync error: old-version") + '\0');
+    if (action->kind == "wrong-id") return answer(response(id - 1, options_.aircraft));
+    if (action->kind == "garbage") return answer(GarbageBytes(100, scramble_seed_++));
     if (action->kind == "full") {
-      std::string full = response(id);
+      std::string full = response(id, options_.aircraft);
       full.pop_back();
       full.resize(100, ' ');
-      return full;
+      return answer(full);
     }
-    if (action->kind == "slow") delay_ms = action->number;
+    if (action->kind == "slow") reply.delay_ms = action->number;
+    // A stranger who has seen the request answers first, naming another
+    // aircraft; then the server answers as usual.
+    if (action->kind == "forged") reply.forged = response(id, options_.aircraft + 1);
+    // A late answer to the request before, then the usual one.
+    if (action->kind == "wrong-id-first") reply.stray = response(id - 1, options_.aircraft + 1);
   }
-  if (!parsed) return std::string("Time sync error: bad-request") + '\0';
-  if (options_.accepted_version != version) return std::string("Time sync error: old-version") + '\0';
+  if (!parsed) return answer(std::string("Time sync error: bad-request") + '\0');
+  if (options_.accepted_version != version) return answer(std::string("Time sync error: old-version") + '\0');
   {
     std::lock_guard<std::mutex> guard(lock_);
     known_players_.insert(player);
   }
-  return response(id);
+  return answer(response(id, options_.aircraft));
 }
 
 bool RaceServer::Start(std::string& error) {
@@ -359,6 +398,19 @@ bool RaceServer::Start(std::string& error) {
     error = "no free port found for both TCP and UDP";
     return false;
   }
+  sockaddr_in forge{};
+  forge.sin_family = AF_INET;
+  const std::string& forge_address = options_.forge_address.empty() ? options_.bind_address : options_.forge_address;
+  forge_fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (forge_fd_ < 0 || inet_pton(AF_INET, forge_address.c_str(), &forge.sin_addr) != 1 ||
+      ::bind(forge_fd_, reinterpret_cast<sockaddr*>(&forge), sizeof(forge)) != 0) {
+    error = "cannot bind the forging UDP socket to " + forge_address + ": " + std::strerror(errno);
+    if (forge_fd_ >= 0) ::close(forge_fd_);
+    forge_fd_ = -1;
+    ::close(udp_fd_);
+    udp_fd_ = -1;
+    return false;
+  }
   http_thread_ = std::thread([this] { http_->listen_after_bind(); });
   udp_thread_ = std::thread([this] { UdpLoop(); });
   Note("listening on %s port %d (HTTP and UDP)", options_.bind_address.c_str(), port_);
@@ -374,13 +426,21 @@ void RaceServer::UdpLoop() {
     socklen_t sender_size = sizeof(sender);
     ssize_t got = ::recvfrom(udp_fd_, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&sender), &sender_size);
     if (got <= 0) continue;
-    int delay_ms = 0;
-    std::string answer = HandleTimeSync(std::string(buffer, static_cast<std::size_t>(got)), delay_ms);
+    const TimeSyncReply reply = ReplyToTimeSync(std::string(buffer, static_cast<std::size_t>(got)));
     Note("UDP %.*s -> %zu bytes", static_cast<int>(strnlen(buffer, static_cast<std::size_t>(got))), buffer,
-         answer.size());
-    if (answer.empty()) continue;
+         reply.answer.size());
+    if (!reply.forged.empty()) {
+      ::sendto(forge_fd_, reply.forged.data(), reply.forged.size(), 0, reinterpret_cast<sockaddr*>(&sender),
+               sender_size);
+    }
+    if (!reply.stray.empty()) {
+      ::sendto(udp_fd_, reply.stray.data(), reply.stray.size(), 0, reinterpret_cast<sockaddr*>(&sender), sender_size);
+    }
+    if (reply.answer.empty()) continue;
+    // The answer proper comes a moment later, so the one before is read first.
+    const int delay_ms = reply.delay_ms > 0 ? reply.delay_ms : (reply.forged.empty() && reply.stray.empty() ? 0 : 50);
     if (delay_ms > 0 && WaitStopped(delay_ms)) break;
-    ::sendto(udp_fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender), sender_size);
+    ::sendto(udp_fd_, reply.answer.data(), reply.answer.size(), 0, reinterpret_cast<sockaddr*>(&sender), sender_size);
   }
 }
 
@@ -396,6 +456,8 @@ void RaceServer::Stop() {
   if (udp_thread_.joinable()) udp_thread_.join();
   if (udp_fd_ >= 0) ::close(udp_fd_);
   udp_fd_ = -1;
+  if (forge_fd_ >= 0) ::close(forge_fd_);
+  forge_fd_ = -1;
 }
 
 }  // namespace volantis::race_server

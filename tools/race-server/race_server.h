@@ -31,10 +31,15 @@ struct ServerOptions {
   bool check_players = true;   // results only from a player that validated
   bool code_line_feed = false; // server codes end with a line feed
   bool verbose = true;         // one line per request on stderr
-  // "/control?reset=1&rule=OP:ACTION[:COUNT]&forget_players=1" changes the rules
-  // while running, and "/echo" answers with the request as it arrived (test
-  // harnesses); off unless asked for.
+  // "/control?reset=1&rule=OP:ACTION[:COUNT]&forget_players=1&course=ENTRIES"
+  // changes the rules (and the course, taken unchecked; reset=1 puts back the
+  // course the server started with) while running, and
+  // "/echo" answers with the request as it arrived (test harnesses); off unless
+  // asked for.
   bool control = false;
+  // Where the time_sync:forged rule's datagram comes from: a socket of its own
+  // on this address (another port on the server's address when empty).
+  std::string forge_address;
 };
 
 class RaceServer {
@@ -59,7 +64,17 @@ class RaceServer {
   };
   Answer HandleHttp(const std::string& target);
   Answer HandleControl(const std::string& query);
-  // The answer to one time sync datagram; empty when none is sent.
+  // What goes back for one time sync datagram: first a forged answer from the
+  // forging socket and a stray one from the server's own, when a rule asks for
+  // them, then the answer proper (each empty when none is sent).
+  struct TimeSyncReply {
+    std::string forged;
+    std::string stray;
+    std::string answer;
+    int delay_ms = 0;
+  };
+  TimeSyncReply ReplyToTimeSync(const std::string& request);
+  // The answer proper alone; empty when none is sent.
   std::string HandleTimeSync(const std::string& request, int& delay_ms);
 
  private:
@@ -72,12 +87,15 @@ class RaceServer {
   void Note(const char* format, ...);
 
   ServerOptions options_;
+  const Course initial_course_;  // what reset=1 puts back
+  const bool initial_has_course_;
   RuleBook& rules_;
   ResultsStore results_;
   std::unique_ptr<httplib::Server> http_;
   std::thread http_thread_;
   std::thread udp_thread_;
   int udp_fd_ = -1;
+  int forge_fd_ = -1;  // the forging socket
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::mutex lock_;

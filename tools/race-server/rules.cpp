@@ -38,7 +38,8 @@ bool ParseAction(const std::string& op, const std::string& text, Action& action)
       action.text = argument;
       return !argument.empty();
     }
-    if (name == "old-version" || name == "wrong-id" || name == "full") {
+    if (name == "old-version" || name == "wrong-id" || name == "full" || name == "forged" ||
+        name == "wrong-id-first") {
       action.kind = name;
       return argument.empty();
     }

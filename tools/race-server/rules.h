@@ -7,7 +7,10 @@
 //     huge=BYTES (200 with a body of that size and no line feeds), garbage (200
 //     with binary bytes)
 //   time_sync ACTION: silent, slow=MS, error=WORDS ("Time sync error: WORDS"),
-//     old-version, wrong-id, garbage, full (100 bytes, no zero byte)
+//     old-version, wrong-id, garbage, full (100 bytes, no zero byte), forged (first
+//     an answer naming another aircraft from another address or port, then the
+//     usual one), wrong-id-first (first an answer to the request before, then the
+//     usual one)
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,7 +19,8 @@
 namespace volantis::race_server {
 
 struct Action {
-  std::string kind;   // "status", "silent", "slow", "huge", "garbage", "error", "old-version", "wrong-id", "full"
+  std::string kind;   // "status", "silent", "slow", "huge", "garbage", "error", "old-version", "wrong-id", "full",
+                      // "forged", "wrong-id-first"
   int number = 0;     // status, milliseconds or bytes
   std::string text;   // 405 message or error words
 };

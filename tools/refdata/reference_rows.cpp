@@ -6,6 +6,20 @@
 
 namespace volantis::refdata {
 
+namespace {
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+}  // namespace
+
 bool ReadRowList(const std::string& text, std::vector<Row>* rows, std::string* error) {
   std::istringstream in(text);
   std::string line;
@@ -14,15 +28,19 @@ bool ReadRowList(const std::string& text, std::vector<Row>* rows, std::string* e
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    std::size_t tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0 || tab + 1 >= line.size()) {
-      *error = "row list line " + std::to_string(line_number) + ": expected section<TAB>key";
+    const std::vector<std::string> fields = SplitTabs(line);
+    const bool plain = fields.size() == 2;
+    const bool published = fields.size() == 4 && fields[2] == "published";
+    if ((!plain && !published) || fields[0].empty() || fields[1].empty()) {
+      *error = "row list line " + std::to_string(line_number) +
+               ": expected section<TAB>key or section<TAB>key<TAB>published<TAB>value";
       return false;
     }
-    std::size_t next = line.find('\t', tab + 1);
     Row row;
-    row.section = line.substr(0, tab);
-    row.key = line.substr(tab + 1, next == std::string::npos ? std::string::npos : next - tab - 1);
+    row.section = fields[0];
+    row.key = fields[1];
+    row.published = published;
+    if (published) row.published_value = fields[3];
     rows->push_back(row);
   }
   return true;

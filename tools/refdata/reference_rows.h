@@ -13,10 +13,13 @@ struct Row {
   std::string section;
   std::string key;
   std::string value;
+  bool published = false;       // the race rules publish this row's value
+  std::string published_value;  // as published, when `published`
 };
 
-// Reads "section<TAB>key[<TAB>anything]" lines; '#' lines and empty lines are
-// skipped. False with `error` set when a line has no key.
+// Reads "section<TAB>key" lines, and "section<TAB>key<TAB>published<TAB>value" for
+// a row whose value the race rules publish; '#' lines and empty lines are
+// skipped. False with `error` set for any other shape of line.
 bool ReadRowList(const std::string& text, std::vector<Row>* rows, std::string* error);
 
 // Fills every row's value from the configuration file. A row whose value cannot

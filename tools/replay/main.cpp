@@ -9,6 +9,7 @@
 
 #include "replay.h"
 #include "replay_args.h"
+#include "replay_report.h"
 
 namespace {
 
@@ -60,8 +61,24 @@ int Run(int argc, char** argv) {
   volantis::AppSettings settings;
   if (!LoadCourse(course_text, settings, error)) return Fail("COURSE \"" + args.course_path + "\": " + error);
 
+  // The map's file is opened before anything is judged, so a bad path writes nothing.
+  std::ofstream map_file;
+  if (!args.map_path.empty()) {
+    map_file.open(args.map_path, std::ios::binary | std::ios::trunc);
+    if (!map_file) return Fail("--map: cannot write \"" + args.map_path + "\": " + std::strerror(errno));
+  }
+
+  ReportRequest request;
+  request.explain = args.explain;
+  request.map = !args.map_path.empty();
   std::ostringstream out;
-  ReplayTrack(settings, args.options, rows, out);
+  std::string map_svg;
+  ReplayWithReport(settings, args.options, rows, request, out, map_svg);
+  if (request.map) {
+    map_file << map_svg;
+    map_file.close();
+    if (!map_file) return Fail("--map: cannot write \"" + args.map_path + "\"");
+  }
   std::cout << out.str() << std::flush;
   return std::cout ? 0 : 1;
 }

@@ -60,7 +60,7 @@ class ReplaySounds : public SoundPlayer {
 class ReplayPoster : public HostPoster {
  public:
   explicit ReplayPoster(std::ostream& out) : out_(out) {}
-  void PostCommand(uint32_t command) override {
+  void PostCommand(uint32_t command, uint32_t) override {
     out_ << "POST " << command << '\n';
     if (command == kCmdRaceFinished) finished = true;
   }
@@ -151,9 +151,15 @@ bool LoadCourse(const std::string& file_text, AppSettings& settings, std::string
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   if (!CheckCourseNumbers(text, error)) return false;
   TextSink sink;
-  const RaceStartInfoResult result = LoadRaceStartInfo(text, settings.race_definition, sink);
+  std::string problem;
+  const RaceStartInfoResult result =
+      LoadRaceStartInfo(text, settings.race_definition, sink, kGatesLockTimeoutMs, &problem);
   if (result == RaceStartInfoResult::kNoEntries) {
     error = "the course holds no race start info entries";
+    return false;
+  }
+  if (result == RaceStartInfoResult::kBadData) {
+    error = "the module would refuse this course as bad data: " + problem;
     return false;
   }
   if (result != RaceStartInfoResult::kLoaded) {
@@ -181,7 +187,7 @@ std::string ResultQuery(const RaceResults& results) {
 }
 
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
-                        std::ostream& out) {
+                        std::ostream& out, CycleObserver* observer) {
   settings.race_definition.clock_offset = options.clock_offset;
   settings.sound_cross = options.sound_cross;
   settings.sound_skip = options.sound_skip;
@@ -195,7 +201,8 @@ RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, con
   RaceMonitor monitor(state, RaceServices{settings, clock, sounds, poster}, memory);
 
   state.Reset();  // what a race start does before the first cycle
-  for (const TrackRow& row : rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TrackRow& row = rows[i];
     memory.Write<int64_t>(kOffsetLatitude, row.lat_raw);
     memory.Write<int64_t>(kOffsetLongitude, row.lon_raw);
     memory.Write<int64_t>(kOffsetAltitude, row.alt_raw);
@@ -204,7 +211,9 @@ RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, con
     memory.Write<uint16_t>(kOffsetSlew, row.slew);
     clock.SetCounter(row.counter);
     state.sampling_paused = row.paused;
+    if (observer != nullptr) observer->BeforeCycle(i, row, state);
     monitor.MonitorCycle();
+    if (observer != nullptr) observer->AfterCycle(i, row, state);
     if (poster.finished) break;  // the finish stops the monitor
   }
 

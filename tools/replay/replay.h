@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "race/race_results.h"
+#include "race/race_state.h"
 #include "track_csv.h"
 #include "ui/app_settings.h"
 
@@ -29,11 +30,21 @@ struct ReplayOptions {
 // no lap).
 bool LoadCourse(const std::string& text, AppSettings& settings, std::string& error);
 
+// Watches the replay cycle by cycle, to explain afterwards what the judge did;
+// it sees the race state and changes nothing.
+class CycleObserver {
+ public:
+  virtual ~CycleObserver() = default;
+  // Around every fed cycle; row_index counts the rows from 0.
+  virtual void BeforeCycle(std::size_t row_index, const TrackRow& row, const RaceState& state) = 0;
+  virtual void AfterCycle(std::size_t row_index, const TrackRow& row, const RaceState& state) = 0;
+};
+
 // Feeds one monitor cycle per row, from a freshly reset race state, until the
 // cycle that posts the race-finished command; then writes the RESULT line.
 // Returns the results as submitted.
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
-                        std::ostream& out);
+                        std::ostream& out, CycleObserver* observer = nullptr);
 
 // The RESULT line's values, each formatted as the results submission formats it.
 std::string ResultQuery(const RaceResults& results);

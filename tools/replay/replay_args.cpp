@@ -47,7 +47,11 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
       parsed.help = true;
       return true;
     }
-    if (arg == "--clock-offset" || arg == "--frequency" || arg == "--sounds") {
+    if (arg == "--explain") {
+      parsed.explain = true;
+      continue;
+    }
+    if (arg == "--clock-offset" || arg == "--frequency" || arg == "--sounds" || arg == "--map") {
       if (i + 1 >= args.size()) {
         error = arg + " needs a value";
         return false;
@@ -60,6 +64,13 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
       if (arg == "--frequency" && !ParseFrequency(value, parsed.options.frequency)) {
         error = "--frequency: \"" + value + "\" is not a positive whole number of counts per second";
         return false;
+      }
+      if (arg == "--map") {
+        if (value.empty()) {
+          error = "--map needs a file name";
+          return false;
+        }
+        parsed.map_path = value;
       }
       if (arg == "--sounds" && !ParseSounds(value, parsed.options)) {
         error = "--sounds: \"" + value + "\" is not three 0/1 switches such as 1,0,1";

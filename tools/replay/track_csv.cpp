@@ -100,6 +100,7 @@ bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& erro
     row.crash = static_cast<int8_t>(values[5]);
     row.slew = static_cast<uint16_t>(values[6]);
     row.paused = values[7] == 1;
+    row.line = line_number;
     rows.push_back(row);
   }
   if (!have_header) {

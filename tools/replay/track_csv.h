@@ -1,6 +1,7 @@
 #pragma once
 // A recorded flight: one monitor cycle per row, with the raw host-memory values
 // the monitor reads in that cycle.
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -19,6 +20,7 @@ struct TrackRow {
   int8_t crash = 1;
   uint16_t slew = 0;
   bool paused = false;  // the cycle takes no sample
+  std::size_t line = 0;  // line of the CSV it was read from (the header is line 1); 0 when not read from one
 };
 
 // Reads the header line and every row. Blank lines are skipped; a line may end

@@ -17,13 +17,27 @@
 #   --prefix DIR         use (and keep) this prefix instead of a throw-away copy;
 #                        it is made from the template when missing   [VOLANTIS_WINE_PREFIX]
 #   --timeout SECONDS    end the program after this long (exit 124)  [VOLANTIS_WINE_TIMEOUT]
+#   --arch win32|win64   which Wine runs a program that is no file here (regedit,
+#                        a C:\ path); a program file's own header decides
+#                        otherwise, and a different --arch is refused  [VOLANTIS_WINE_ARCH]
+#
+# Queries (print, then exit):
+#   --arch-of FILE       win32 or win64, from the file's PE header (exit 1: no PE file)
+#   --probe-32           whether this machine executes 32-bit programs (exit 0 yes, 1 no)
+#
+# 32-bit programs run under 32-bit Wine (WINEARCH=win32), 64-bit ones under 64-bit
+# Wine (WINEARCH=win64); each loader is called by its own path, never through the
+# distribution's wrapper, whose choice depends on what is installed. Some machines
+# do not execute 32-bit Linux programs at all: there a 32-bit program is refused
+# with a message that says so.
 #
 # The screenshot hook: whenever the program prints a line "SCREENSHOT name", the
 # whole virtual screen is saved as name.png and then the empty file
 # name.shot-done appears in the working folder, so the program can wait for it.
 #
-# One booted template prefix is kept under $VOLANTIS_WINE_CACHE (default
-# /tmp/volantis-wine-<uid>) and copied for every job; a lock makes parallel jobs safe.
+# One booted template prefix for each architecture is kept under
+# $VOLANTIS_WINE_CACHE (default /tmp/volantis-wine-<uid>) and copied for every
+# job; a lock makes parallel jobs safe.
 set -uo pipefail
 
 self="$(readlink -f "$0")"
@@ -65,6 +79,7 @@ netns="${VOLANTIS_WINE_NETNS:-}"
 shot_dir="${VOLANTIS_WINE_SCREENSHOT_DIR:-}"
 keep_prefix="${VOLANTIS_WINE_PREFIX:-}"
 run_timeout="${VOLANTIS_WINE_TIMEOUT:-}"
+wine_arch="${VOLANTIS_WINE_ARCH:-}"
 copies=()
 if [ -n "${VOLANTIS_WINE_COPY:-}" ]; then
   IFS=';' read -r -a pairs <<<"$VOLANTIS_WINE_COPY"
@@ -73,7 +88,40 @@ if [ -n "${VOLANTIS_WINE_COPY:-}" ]; then
   done
 fi
 
-usage() { sed -n '2,26p' "$self" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,41p' "$self" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+
+# pe_arch FILE: win32 or win64 from the machine field of a PE file's header.
+pe_arch() {
+  local file="$1" magic offset machine
+  [ -f "$file" ] || return 1
+  magic="$(head -c 2 "$file" 2>/dev/null)"
+  [ "$magic" = "MZ" ] || return 1
+  offset="$(od -An -tu4 -j 60 -N 4 "$file" 2>/dev/null | tr -d ' ')"
+  [ -n "$offset" ] || return 1
+  [ "$(od -An -tx1 -j "$offset" -N 4 "$file" 2>/dev/null | tr -d ' \n')" = "50450000" ] || return 1
+  machine="$(od -An -tx2 -j $((offset + 4)) -N 2 "$file" 2>/dev/null | tr -d ' ')"
+  case "$machine" in
+    014c) echo win32 ;;
+    8664) echo win64 ;;
+    *) return 1 ;;
+  esac
+}
+
+# machine_runs_32: whether this machine executes 32-bit programs. Tried, not
+# guessed from the processor or the kernel: some kernels refuse them outright.
+machine_runs_32() {
+  local probe
+  for probe in /usr/lib/wine/wine /lib/ld-linux.so.2; do
+    if [ -x "$probe" ]; then
+      "$probe" --version >/dev/null 2>&1
+      local rc=$?
+      # 126: "Exec format error" (or not executable at all).
+      [ "$rc" -ne 126 ] && [ "$rc" -ne 127 ] && return 0
+      return 1
+    fi
+  done
+  return 1
+}
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -84,6 +132,17 @@ while [ $# -gt 0 ]; do
     --screenshot-dir) shot_dir="$2"; shift 2 ;;
     --prefix) keep_prefix="$2"; shift 2 ;;
     --timeout) run_timeout="$2"; shift 2 ;;
+    --arch) wine_arch="$2"; shift 2 ;;
+    --arch-of)
+      pe_arch "$2" || { echo "run-wine: $2 is not a Windows program file" >&2; exit 1; }
+      exit 0 ;;
+    --probe-32)
+      if machine_runs_32; then
+        echo "run-wine: this machine executes 32-bit programs: 32-bit Wine can run here"
+        exit 0
+      fi
+      echo "run-wine: this machine does not execute 32-bit programs: 32-bit Wine cannot run here, 64-bit Wine can"
+      exit 1 ;;
     -h|--help) usage ;;
     --) shift; break ;;
     -*) echo "run-wine: unknown option $1" >&2; usage ;;
@@ -97,12 +156,67 @@ program="$1"; shift
 if [ -e "$program" ]; then program="$(readlink -f "$program")"; fi
 
 unset http_proxy https_proxy ftp_proxy all_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY ALL_PROXY NO_PROXY
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 
 cache="${VOLANTIS_WINE_CACHE:-/tmp/volantis-wine-$(id -u)}"
 mkdir -p "$cache"
+
+# ---------------------------------------------------------------- architecture
+case "$wine_arch" in
+  ""|win32|win64) ;;
+  *) echo "run-wine: --arch takes win32 or win64, not '$wine_arch'" >&2; exit 2 ;;
+esac
+if program_arch="$(pe_arch "$program")"; then
+  if [ -n "$wine_arch" ] && [ "$wine_arch" != "$program_arch" ]; then
+    echo "run-wine: $program is a $program_arch program; it cannot run under $wine_arch Wine" >&2
+    exit 2
+  fi
+  wine_arch="$program_arch"
+fi
+if [ -z "$wine_arch" ] && [ -n "$keep_prefix" ] && [ -f "$keep_prefix/.volantis-arch" ]; then
+  wine_arch="$(cat "$keep_prefix/.volantis-arch")"
+fi
+if [ -z "$wine_arch" ]; then
+  if machine_runs_32; then wine_arch=win32; else wine_arch=win64; fi
+fi
+if [ "$wine_arch" = win32 ]; then
+  loader=/usr/lib/wine/wine
+  if ! machine_runs_32; then
+    echo "run-wine: this machine does not execute 32-bit programs, so 32-bit Wine cannot run $program (use a win64 build there)" >&2
+    exit 125
+  fi
+else
+  loader=/usr/lib/wine/wine64
+fi
+if [ ! -x "$loader" ]; then
+  echo "run-wine: no $loader: install Debian's $([ "$wine_arch" = win32 ] && echo wine32:i386 || echo wine64)" >&2
+  exit 1
+fi
+if [ -n "$keep_prefix" ] && [ -f "$keep_prefix/.volantis-arch" ] && [ "$(cat "$keep_prefix/.volantis-arch")" != "$wine_arch" ]; then
+  echo "run-wine: the prefix $keep_prefix is a $(cat "$keep_prefix/.volantis-arch") prefix; it cannot run a $wine_arch program" >&2
+  exit 2
+fi
+
+# Small commands first on PATH, so that every wine, wineserver, wineboot and
+# regedit below (and in the inner mode) is this architecture's, whatever the
+# distribution's wrapper would prefer.
+wine_bin="$cache/bin-$wine_arch"
+if [ ! -x "$wine_bin/regedit" ] || ! grep -qF "$loader" "$wine_bin/wine" 2>/dev/null; then
+  tmp_bin="$(mktemp -d "$cache/.bin-XXXXXX")"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$tmp_bin/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wineserver "$@"\n' >"$tmp_bin/wineserver"
+  for tool in wineboot regedit; do
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "$loader" "$tool" >"$tmp_bin/$tool"
+  done
+  chmod +x "$tmp_bin"/*
+  rm -rf "$wine_bin"
+  mv -T "$tmp_bin" "$wine_bin" 2>/dev/null || rm -rf "$tmp_bin"
+fi
+export PATH="$wine_bin:$PATH"
+export WINELOADER="$loader"
+export WINESERVER=/usr/lib/wine/wineserver
+export WINEARCH="$wine_arch"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # ---------------------------------------------------------------- display
 # Each job takes a display number that no other job holds (an flock on a file of
@@ -144,12 +258,12 @@ REG
 }
 
 ensure_template() {
-  local template="$cache/template"
+  local template="$cache/template-$wine_arch"
   local stamp="$template/.volantis-ready"
   local version
   # A new Wine or a change of the settings below makes a new template.
-  version="$(wine --version 2>/dev/null) settings-1"
-  exec {template_fd}>"$cache/template.lock"
+  version="$(wine --version 2>/dev/null) $wine_arch settings-1"
+  exec {template_fd}>"$cache/template-$wine_arch.lock"
   flock "$template_fd"
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$version" ]; then
     rm -rf "$template"
@@ -167,6 +281,7 @@ ensure_template() {
       rm -rf "$template"
       exit 1
     fi
+    printf '%s' "$wine_arch" >"$template/.volantis-arch"
     printf '%s' "$version" >"$stamp"
   fi
   # Keep a shared hold while the template is copied, so no other job rebuilds it

@@ -4,7 +4,10 @@
 #
 #   store-settings.sh PREFIX PLAYER SERVER PORT ["Name"=dword:XXXXXXXX ...]
 #
-# PREFIX is made from the harness's template when missing (run-wine.sh --prefix).
+# PREFIX is made from the harness's template when missing (run-wine.sh --prefix),
+# of the architecture VOLANTIS_WINE_ARCH names (win32 or win64; by default the
+# one this machine runs best): set it to the architecture of the programs that
+# will use the prefix.
 set -euo pipefail
 [ $# -ge 4 ] || { echo "usage: $0 PREFIX PLAYER SERVER PORT [REGISTRY_VALUE_LINE...]" >&2; exit 2; }
 here="$(cd "$(dirname "$0")" && pwd)"

@@ -1,5 +1,7 @@
 #include "host/win32/host_hook.h"
 
+#include <utility>
+
 #include "host/win32/ensure_menu.h"
 #include "host/win32/module_commands.h"
 #include "platform/clock.h"
@@ -19,9 +21,13 @@ WNDPROC g_pass_on = nullptr;
 
 HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-HostHook::HostHook(AppSettings& settings) : settings_(settings) { g_hook = this; }
+HostHook::HostHook(std::shared_ptr<AppSettings> settings) : settings_(std::move(settings)) { g_hook = this; }
 
-HostHook::~HostHook() { Shutdown(false); }
+HostHook::~HostHook() {
+  if (g_hook == this) g_hook = nullptr;
+  if (ended_) return;
+  if (timer_id_) ::KillTimer(nullptr, std::exchange(timer_id_, 0));
+}
 
 HostHook* HostHook::Current() { return g_hook; }
 
@@ -54,6 +60,8 @@ void HostHook::SetUp() {
   // the Validate and Results windows.
   commands = std::make_unique<ModuleCommands>(host_window, settings_);
   router = std::make_unique<CommandRouter>(*commands, SystemClock());
+  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HostHook::HookedProcedure),
+                       &own_reference_);
   saved_procedure = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(host_window, GWLP_WNDPROC));
   g_pass_on = saved_procedure;
   ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure));
@@ -66,7 +74,9 @@ LRESULT CALLBACK HostHook::HookedProcedure(HWND window, UINT message, WPARAM wor
   WNDPROC pass_on = g_pass_on;
   try {
     HostHook* hook = Current();
-    if (hook && hook->router) hook->router->Route(message, static_cast<uint32_t>(word_param));
+    if (hook && hook->router) {
+      hook->router->Route(message, static_cast<uint32_t>(word_param), static_cast<uint32_t>(long_param));
+    }
   } catch (...) {
     // A failed command is the command's to report; the host still gets its message.
   }
@@ -74,31 +84,43 @@ LRESULT CALLBACK HostHook::HookedProcedure(HWND window, UINT message, WPARAM wor
   return ::CallWindowProcA(pass_on, window, message, word_param, long_param);
 }
 
-void HostHook::Shutdown(bool process_exiting) {
-  if (shut_down_) return;
-  shut_down_ = true;
+void HostHook::End() {
+  if (ended_) return;
+  ended_ = true;
   if (g_hook == this) g_hook = nullptr;  // from here on the procedure only passes messages on
-  if (!process_exiting) {
-    if (timer_id_) {
-      ::KillTimer(nullptr, timer_id_);
-      timer_id_ = 0;
-    }
-    // Once the module is unmapped the host must not call into it: put the host's
-    // own procedure back, unless someone has subclassed the window on top of ours.
-    if (host_window && saved_procedure && ::IsWindow(host_window) &&
-        ::GetWindowLongPtrA(host_window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure)) {
-      ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_procedure));
-    }
-  }
-  if (process_exiting) {
-    // The other threads are gone already and the windows go with the process:
-    // taking the objects apart would only wait for threads that cannot answer.
-    router.release();
-    commands.release();
+  if (timer_id_) ::KillTimer(nullptr, std::exchange(timer_id_, 0));
+  Unhook();
+  if (commands) commands->End();
+  router.reset();
+  // The windows (with OLE), then the core (with Winsock, unless a worker still
+  // holds it and lets go of it when it ends).
+  commands.reset();
+  // The host holds its own reference until it unloads the module.
+  if (HMODULE own = std::exchange(own_reference_, nullptr)) ::FreeLibrary(own);
+}
+
+void HostHook::Unhook() {
+  if (!host_window || !saved_procedure || !::IsWindow(host_window)) return;
+  if (::GetWindowLongPtrA(host_window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HostHook::HookedProcedure)) {
+    ::SetWindowLongPtrA(host_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved_procedure));
     return;
   }
-  router.reset();
-  commands.reset();
+  // Another procedure was installed over ours and calls ours on: the host would
+  // crash on its next message if the module were unmapped. Pinned, the module
+  // stays for the life of the process, and with the record gone its procedure
+  // passes every message straight to the host's.
+  HMODULE pinned = nullptr;
+  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(&HostHook::HookedProcedure), &pinned);
+}
+
+void HostHook::Abandon() {
+  ended_ = true;
+  if (g_hook == this) g_hook = nullptr;
+  timer_id_ = 0;
+  own_reference_ = nullptr;
+  router.release();
+  commands.release();
 }
 
 }  // namespace volantis::win32

@@ -2,7 +2,7 @@
 // The record of the hooked host window and the module's life on the host's
 // user-interface thread: the init entry's window search, the 200 ms start-up
 // timer that waits for the menu bar, the one-time set-up, the subclassed window
-// procedure, and the unhooking at unload.
+// procedure, and the orderly end of the deinit entry.
 #include <windows.h>
 
 #include <memory>
@@ -22,8 +22,12 @@ inline constexpr UINT kStartupTimerMs = 200;
 
 class HostHook {
  public:
-  // settings: the program-wide settings; they outlive everything this record creates.
-  explicit HostHook(AppSettings& settings);
+  // settings: the program-wide settings, shared with everything this record creates.
+  explicit HostHook(std::shared_ptr<AppSettings> settings);
+  // Runs with the module's static objects, under the loader's lock, so it waits
+  // for nothing. A hooked module keeps itself loaded until End has run, so all
+  // that can be left here is the start-up timer of a module that never hooked
+  // the window.
   ~HostHook();
   HostHook(const HostHook&) = delete;
   HostHook& operator=(const HostHook&) = delete;
@@ -33,10 +37,19 @@ class HostHook {
 
   // The init entry: find the host window and start the start-up timer.
   void Init();
-  // Called with the loader's reason for unloading: clears the module-wide
-  // pointer, stops the timer, puts the host's window procedure back while it is
-  // still ours, and destroys the long-lived objects. Safe to call twice.
-  void Shutdown(bool process_exiting);
+  // The deinit entry, on the host's user-interface thread: the orderly end. The
+  // procedure stops acting on messages at once and the timer stops. The host's
+  // own procedure is put back; if another one has been installed over ours
+  // since, ours stays in the chain, so the module pins itself (it is never
+  // unmapped) and its procedure passes every message straight on. Then the
+  // module's work ends (the workers are waited for, at most kEndWaitMs), the
+  // windows go (and with them OLE), the shared core is let go (and with it
+  // Winsock, unless a worker still holds it), and the module's reference on
+  // itself is given back. Safe to call twice.
+  void End();
+  // The process is exiting without the deinit entry: its other threads are gone
+  // and its windows go with it, so nothing is taken apart (or waited for).
+  void Abandon();
 
   HWND host_window = nullptr;
   WNDPROC saved_procedure = nullptr;
@@ -50,11 +63,15 @@ class HostHook {
   static LRESULT CALLBACK HookedProcedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param) noexcept;
   void OnStartupTick(UINT_PTR timer_id);
   void SetUp();
+  void Unhook();
 
-  AppSettings& settings_;
+  std::shared_ptr<AppSettings> settings_;
   UINT_PTR timer_id_ = 0;
   bool set_up_ = false;
-  bool shut_down_ = false;
+  bool ended_ = false;
+  // Taken when the window is hooked, given back at the end of End: until then
+  // an unload cannot unmap the procedure the host's window calls.
+  HMODULE own_reference_ = nullptr;
 };
 
 // The module's own instance handle (its resources live there).

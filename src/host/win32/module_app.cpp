@@ -1,23 +1,30 @@
 // The one application object of the module and the library's entry point.
 #include <windows.h>
 
+#include <memory>
+
 #include "host/win32/host_hook.h"
 #include "ui/app_settings.h"
 
 namespace volantis::win32 {
 namespace {
 
-// Constructed when the library is loaded, destroyed when it is unloaded.
+// Set when the library is detached because the process is ending.
+bool g_process_exiting = false;
+
+// Constructed when the library is loaded, destroyed when it is unloaded, with
+// the other static objects and under the loader's lock: nothing here waits.
+// The orderly end has run by then (the deinit entry); at process exit without
+// it, the other threads are gone already and nothing is taken apart.
 class ModuleApp {
  public:
   ModuleApp() = default;
-  // The hooked window and the objects that use the settings go first: the race
-  // monitor must not outlive the race definition it reads.
-  ~ModuleApp() { hook.Shutdown(false); }
+  ~ModuleApp() {
+    if (g_process_exiting) hook.Abandon();
+  }
 
-  void Detach(bool process_exiting) { hook.Shutdown(process_exiting); }
-
-  AppSettings settings;
+  // Shared with the workers, which may read them until they have ended.
+  std::shared_ptr<AppSettings> settings = std::make_shared<AppSettings>();
   HostHook hook{settings};
 };
 
@@ -26,14 +33,9 @@ ModuleApp g_app;
 }  // namespace
 }  // namespace volantis::win32
 
-// Runs before the static objects' destructors on unload, so the host's window
-// procedure is back in place before anything is taken apart.
+// Runs under the loader's lock, before the static objects' destructors on a
+// detach: it only notes whether the process is ending, and waits for nothing.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH) {
-    try {
-      volantis::win32::g_app.Detach(reserved != nullptr);
-    } catch (...) {
-    }
-  }
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) volantis::win32::g_process_exiting = true;
   return TRUE;
 }

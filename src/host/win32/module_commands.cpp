@@ -2,6 +2,7 @@
 
 #include "host/win32/ensure_menu.h"
 #include "host/win32/host_hook.h"
+#include "host/win32/window_poster.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/host_memory.h"
@@ -15,32 +16,43 @@
 namespace volantis::win32 {
 namespace {
 
-// The settings load (and the hot key is registered) before the windows and the
-// workers that read them are built.
-SettingsStore& LoadedSettings(SettingsStore& store, AppSettings& settings, HotKeyRegistrar& hot_keys) {
-  LoadSettings(settings, store, hot_keys);
-  return store;
+// The settings load (and the hot key is registered) before the race state, the
+// windows and the workers that read them are built.
+std::shared_ptr<ModuleCore> LoadSettingsAndCreateCore(HWND window, std::shared_ptr<AppSettings> settings,
+                                                      SettingsStore& store, HotKeyRegistrar& hot_keys) {
+  LoadSettings(*settings, store, hot_keys);
+  return ModuleCore::Create(std::move(settings),
+                            ModuleServices{SystemHttpTransport(), SystemUdpChannel(), SystemClock(), ModuleSoundPlayer(),
+                                           ProcessHostMemory(), SystemProcessList(), SystemFileSystem(),
+                                           SystemProfileReader()},
+                            std::make_unique<WindowPoster>(window));
 }
 
 }  // namespace
 
-ModuleCommands::ModuleCommands(HWND window, AppSettings& app_settings)
+ModuleCommands::ModuleCommands(HWND window, std::shared_ptr<AppSettings> app_settings)
     : host_window(window),
-      settings(app_settings),
+      settings(*app_settings),
       store_(OpenUserSettingsStore()),
       hot_keys_(window),
-      poster_(window),
-      windows_(ModuleInstance(), window, app_settings, LoadedSettings(*store_, app_settings, hot_keys_), hot_keys_,
-               *race.log, validate_window, [this] { StartValidation(); }),
-      server_(app_settings, validate_window,
-              ServerServices{SystemHttpTransport(), SystemUdpChannel(), SystemClock(), ModuleSoundPlayer(), poster_}),
-      validator_(app_settings, validate_window, server_, ProcessHostMemory(), ModuleSoundPlayer(), SystemProcessList(),
-                 SystemFileSystem(), SystemProfileReader()),
-      results_sender_(*race.log, SystemHttpTransport(), SystemClock(), ModuleSoundPlayer()),
-      monitor_(race, RaceServices{app_settings, SystemClock(), ModuleSoundPlayer(), poster_}, ProcessHostMemory()) {}
+      core_(LoadSettingsAndCreateCore(window, app_settings, *store_, hot_keys_)),
+      race(core_->race),
+      validate_window(core_->validate_window),
+      server_(core_->server),
+      validator_(core_->validator),
+      results_sender_(core_->results_sender),
+      monitor_(core_->monitor),
+      windows_(ModuleInstance(), window, settings, *store_, hot_keys_, *race.log, validate_window,
+               [this] { StartValidation(); }) {}
 
-// The monitor stops first (its destructor waits for the thread), then the windows.
-ModuleCommands::~ModuleCommands() = default;
+ModuleCommands::~ModuleCommands() {
+  if (!core_->ending()) core_->End(0);
+}
+
+void ModuleCommands::End() {
+  core_->End(kEndWaitMs);
+  hot_keys_.Unregister();
+}
 
 void ModuleCommands::EnsureMenu() { win32::EnsureMenu(host_window, ModuleInstance()); }
 
@@ -51,6 +63,8 @@ bool ModuleCommands::IsMonitorRunning() { return monitor_.IsMonitorRunning(); }
 void ModuleCommands::StartRace() { monitor_.StartRace(); }
 
 void ModuleCommands::StopRace() { monitor_.StopRace(); }
+
+uint32_t ModuleCommands::CurrentRaceSerial() { return race.race_serial.load(); }
 
 void ModuleCommands::StartResultsSubmission() {
   results_sender_.Start(race.Results(), ResultsSubmissionSettings::From(settings));

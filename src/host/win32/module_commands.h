@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "host/command_targets.h"
-#include "host/win32/window_poster.h"
+#include "host/module_core.h"
 #include "platform/settings_store.h"
 #include "race/race_monitor.h"
 #include "race/race_state.h"
@@ -28,8 +28,16 @@ class ModuleCommands : public CommandTargets {
  public:
   // Loads the settings from the user's profile and registers the validation hot
   // key on host_window, then builds the race state and the module's windows.
-  ModuleCommands(HWND host_window, AppSettings& settings);
+  ModuleCommands(HWND host_window, std::shared_ptr<AppSettings> settings);
+  // The windows go first, then the shared core is let go (freed by the last
+  // worker if one still runs). Nothing here waits: without End before, the
+  // workers are only told to stop.
   ~ModuleCommands() override;
+
+  // The orderly end of the module's work (see ModuleCore::End), waiting at most
+  // kEndWaitMs for the workers; then the hot key is given back. The windows
+  // stay until this object goes.
+  void End();
   ModuleCommands(const ModuleCommands&) = delete;
   ModuleCommands& operator=(const ModuleCommands&) = delete;
 
@@ -38,6 +46,7 @@ class ModuleCommands : public CommandTargets {
   bool IsMonitorRunning() override;
   void StartRace() override;
   void StopRace() override;
+  uint32_t CurrentRaceSerial() override;
   void StartResultsSubmission() override;
   void OpenLogWindow() override;
   void ClearLogWindow() override;
@@ -55,25 +64,26 @@ class ModuleCommands : public CommandTargets {
  private:
   std::unique_ptr<SettingsStore> store_;
   WindowHotKey hot_keys_;
+  // Everything the worker threads use, shared with them; the references below
+  // name its parts.
+  std::shared_ptr<ModuleCore> core_;
 
  public:
   // The race; it owns the Log window's model and holds command_tick and
   // sampling_paused, which the monitor reads.
-  RaceState race;
-  ValidateWindow validate_window;
+  RaceState& race;
+  ValidateWindow& validate_window;
 
  private:
-  WindowPoster poster_;
-  // The Log, Validate and Results windows and the modal dialogs.
+  // The race server's validation side, the validation run, the results
+  // submission and the race monitor, each running on workers of the core.
+  RaceServerClient& server_;
+  Validator& validator_;
+  RaceResultsSender& results_sender_;
+  RaceMonitor& monitor_;
+  // The Log, Validate and Results windows and the modal dialogs. Declared last
+  // so they go first, before the core whose log models they show.
   ModuleWindows windows_;
-  // The race server's validation side, the validation run and the results
-  // submission. Their worker threads are never joined (a run ends by itself).
-  RaceServerClient server_;
-  Validator validator_;
-  RaceResultsSender results_sender_;
-  // Declared last so it is destroyed first: the monitor thread writes to the
-  // race log, whose window goes with windows_.
-  RaceMonitor monitor_;
 };
 
 }  // namespace volantis::win32

@@ -13,8 +13,15 @@ void ModuleInit() noexcept {
   }
 }
 
-// Called by the host before it unloads the module; the unload itself tidies up.
-void ModuleDeinit() noexcept {}
+// Called by the host before it unloads the module, on its user-interface
+// thread and outside the loader's lock: the module's orderly end.
+void ModuleDeinit() noexcept {
+  try {
+    if (volantis::win32::HostHook* hook = volantis::win32::HostHook::Current()) hook->End();
+  } catch (...) {
+    // Nothing may reach the host.
+  }
+}
 
 }  // namespace
 

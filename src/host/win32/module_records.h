@@ -20,7 +20,13 @@ struct LinkageRecord {
   uint32_t host_version;
   uint32_t reserved;
 };
+#if defined(_WIN64)
+// The 64-bit build (run under 64-bit Wine only) keeps the same fields; its two
+// entries are 8-byte pointers at their natural alignment.
+static_assert(sizeof(LinkageRecord) == 40, "seven fields, two of them 64-bit pointers");
+#else
 static_assert(sizeof(LinkageRecord) == 7 * 4, "the host reads seven 32-bit words");
+#endif
 static_assert(sizeof(ImportEntry) == 2 * 4, "the host reads two 32-bit words an entry");
 
 inline constexpr uint32_t kModuleId = 0x64656667;

@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "platform/cancel_signal.h"
 #include "platform/http_transport.h"
 #include "platform/text_format.h"
 
@@ -41,9 +42,49 @@ CurlFailure MapCurlFailure(CURLcode result) {
   }
 }
 
+constexpr CurlFailure kCancelled{kInternetOperationCancelled, "The operation was canceled"};
+
 struct CurlEasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+
+struct CurlMultiDeleter {
+  void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+
+// Runs one transfer on a multi handle of its own, so the request's cancel
+// signal can wake the wait (curl_multi_wakeup is the abort action) and break the
+// transfer off wherever it is. cancelled tells the caller it was.
+CURLcode RunTransfer(CURL* easy, CancelSignal* cancel, bool& cancelled) {
+  cancelled = false;
+  std::unique_ptr<CURLM, CurlMultiDeleter> multi(curl_multi_init());
+  if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+  struct Detach {
+    CURLM* multi;
+    CURL* easy;
+    ~Detach() { curl_multi_remove_handle(multi, easy); }
+  } detach{multi.get(), easy};
+  // Ends before the multi handle goes (declared after it).
+  CancelSignal::AbortRegistration abort;
+  if (cancel != nullptr) abort = cancel->OnCancel([waking = multi.get()] { curl_multi_wakeup(waking); });
+
+  int running = 1;
+  for (;;) {
+    if (cancel != nullptr && cancel->cancelled()) {
+      cancelled = true;
+      return CURLE_ABORTED_BY_CALLBACK;
+    }
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    if (running == 0) break;
+    // Returns early for socket activity, libcurl's own time-outs and a wake-up.
+    if (curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+  }
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy) return message->data.result;
+  }
+  return CURLE_RECV_ERROR;
+}
 
 struct BodySink {
   std::string* body;
@@ -144,7 +185,12 @@ class CurlHttpTransport : public HttpTransport {
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, AppendBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
 
-    CURLcode code = curl_easy_perform(handle);
+    bool cancelled = false;
+    CURLcode code = RunTransfer(handle, request.cancel, cancelled);
+    if (cancelled) {
+      Fail(result, kCancelled, "");
+      return;
+    }
     result.body_cut = sink.cut;
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);

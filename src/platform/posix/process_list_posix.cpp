@@ -63,6 +63,8 @@ class ProcProcessList : public ProcessList {
     result.module.exe_path = path;
     return result;
   }
+
+  uint32_t OwnProcessId() override { return static_cast<uint32_t>(::getpid()); }
 };
 
 }  // namespace

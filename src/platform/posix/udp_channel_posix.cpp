@@ -7,9 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
 
+#include "platform/cancel_signal.h"
 #include "platform/udp_channel.h"
 
 namespace volantis {
@@ -56,6 +59,31 @@ sockaddr_in ToSockaddr(const UdpAddress& address) {
   return out;
 }
 
+// A pipe whose read end becomes readable when Signal is called: the abort
+// action of a socket wait, so poll wakes when the module ends.
+class WakePipe {
+ public:
+  WakePipe() = default;
+  ~WakePipe() {
+    for (int fd : fds_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  WakePipe(const WakePipe&) = delete;
+  WakePipe& operator=(const WakePipe&) = delete;
+
+  bool Open() { return ::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) == 0; }
+  int read_end() const { return fds_[0]; }
+  void Signal() {
+    const char byte = 1;
+    // A full pipe is already readable; nothing else can go wrong that matters here.
+    [[maybe_unused]] ssize_t ignored = ::write(fds_[1], &byte, 1);
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
 class PosixUdpSocket : public UdpSocket {
  public:
   explicit PosixUdpSocket(int fd) : fd_(fd) {}
@@ -77,9 +105,18 @@ class PosixUdpSocket : public UdpSocket {
     return sent < 0 ? SocketError(errno) : 0;
   }
 
-  UdpWait WaitReadable(uint32_t milliseconds, int& error) override {
-    pollfd entry{fd_, POLLIN, 0};
-    int ready = ::poll(&entry, 1, static_cast<int>(milliseconds));
+  UdpWait WaitReadable(uint32_t milliseconds, CancelSignal* cancel, int& error) override {
+    WakePipe wake;
+    if (cancel != nullptr && !wake.Open()) {
+      error = SocketError(errno);
+      return UdpWait::kError;
+    }
+    // Ends before the pipe is closed (declared after it).
+    CancelSignal::AbortRegistration abort;
+    if (cancel != nullptr) abort = cancel->OnCancel([&wake] { wake.Signal(); });
+    pollfd entries[2] = {{fd_, POLLIN, 0}, {wake.read_end(), POLLIN, 0}};
+    int ready = ::poll(entries, cancel != nullptr ? 2 : 1, static_cast<int>(milliseconds));
+    if (cancel != nullptr && cancel->cancelled()) return UdpWait::kCancelled;
     if (ready < 0) {
       error = SocketError(errno);
       return UdpWait::kError;

@@ -2,7 +2,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "platform/bounded_http_transport.h"
+#include "platform/cancel_signal.h"
 #include "platform/http_transport.h"
+#include "platform/sync.h"
 #include "platform/win32/unique_handle.h"
 
 namespace volantis {
@@ -45,6 +48,32 @@ void Fail(HttpResult& result, DWORD code) {
   result.error_text = InternetErrorText(code);
 }
 
+// The request handle, closed exactly once: when the request is done, or
+// earlier from another thread to break off a blocking call on it (WinInet ends
+// a blocked call on a handle that is closed).
+class ClosableRequest {
+ public:
+  explicit ClosableRequest(HINTERNET handle) : handle_(handle) {}
+  ~ClosableRequest() { Close(); }
+  ClosableRequest(const ClosableRequest&) = delete;
+  ClosableRequest& operator=(const ClosableRequest&) = delete;
+
+  HINTERNET get() const { return handle_; }
+  void Close() {
+    ScopedCriticalSection hold(lock_);
+    if (closed_ || handle_ == nullptr) return;
+    closed_ = true;
+    ::InternetCloseHandle(handle_);
+  }
+
+ private:
+  CriticalSection lock_;
+  HINTERNET handle_;
+  bool closed_ = false;
+};
+
+bool Cancelled(const HttpRequest& request) { return request.cancel != nullptr && request.cancel->cancelled(); }
+
 void SetTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
   DWORD connect = timeouts.connect_ms;
   DWORD receive = timeouts.receive_ms;
@@ -66,6 +95,8 @@ class WinInetHttpTransport : public HttpTransport {
     } catch (...) {
       Fail(result, kInternetInternalError);
     }
+    // Whatever a broken-off call reported, it failed because it was cancelled.
+    if (result.TransportFailed() && Cancelled(request)) Fail(result, kInternetOperationCancelled);
     return result;
   }
 
@@ -73,6 +104,10 @@ class WinInetHttpTransport : public HttpTransport {
   void Perform(const HttpRequest& request, HttpResult& result) {
     if (request.port < 0 || request.port > 65535) {
       Fail(result, kInternetInvalidUrl);
+      return;
+    }
+    if (Cancelled(request)) {
+      Fail(result, kInternetOperationCancelled);
       return;
     }
     const DWORD started = ::GetTickCount();
@@ -91,12 +126,15 @@ class WinInetHttpTransport : public HttpTransport {
       Fail(result, ::GetLastError());
       return;
     }
-    UniqueInternetHandle file(::HttpOpenRequestA(connection.get(), "GET", request.path.c_str(), nullptr, nullptr,
-                                                 nullptr, kRequestFlags, 1));
-    if (!file) {
+    ClosableRequest file(::HttpOpenRequestA(connection.get(), "GET", request.path.c_str(), nullptr, nullptr, nullptr,
+                                            kRequestFlags, 1));
+    if (!file.get()) {
       Fail(result, ::GetLastError());
       return;
     }
+    // Ends before the handle is closed for good (declared after it).
+    CancelSignal::AbortRegistration abort;
+    if (request.cancel != nullptr) abort = request.cancel->OnCancel([&file] { file.Close(); });
     SetTimeouts(file.get(), timeouts_);
     if (!::HttpSendRequestA(file.get(), nullptr, 0, nullptr, 0)) {
       Fail(result, ::GetLastError());
@@ -136,15 +174,22 @@ class WinInetHttpTransport : public HttpTransport {
   HttpTimeouts timeouts_;
 };
 
+std::string ErrorTextOf(int32_t code) { return InternetErrorText(static_cast<DWORD>(code)); }
+
+// WinInet's calls, each with its whole exchange bounded by the total time-out.
+BoundedHttpTransport Bounded(const HttpTimeouts& timeouts) {
+  return BoundedHttpTransport(std::make_shared<WinInetHttpTransport>(timeouts), timeouts.total_ms, ErrorTextOf);
+}
+
 }  // namespace
 
 HttpTransport& SystemHttpTransport() {
-  static WinInetHttpTransport transport{HttpTimeouts{}};
+  static BoundedHttpTransport transport = Bounded(HttpTimeouts{});
   return transport;
 }
 
 std::unique_ptr<HttpTransport> MakeSystemHttpTransport(const HttpTimeouts& timeouts) {
-  return std::make_unique<WinInetHttpTransport>(timeouts);
+  return std::make_unique<BoundedHttpTransport>(Bounded(timeouts));
 }
 
 }  // namespace volantis

@@ -45,6 +45,8 @@ class ToolhelpProcessList : public ProcessList {
     result.module.exe_path = module.szExePath;
     return result;
   }
+
+  uint32_t OwnProcessId() override { return ::GetCurrentProcessId(); }
 };
 
 }  // namespace

@@ -10,6 +10,9 @@ class ResourceSoundPlayer : public SoundPlayer {
   void Play(const char* name) override {
     ::PlaySoundA(name, ::GetModuleHandleA("Volantis.dll"), SND_RESOURCE | SND_ASYNC);
   }
+  // The asynchronous sound plays straight from the module's resources, so it
+  // must end before the module can be unmapped.
+  void Stop() override { ::PlaySoundA(nullptr, nullptr, 0); }
 };
 }  // namespace
 

@@ -57,23 +57,43 @@ void CriticalSection::Enter() { ::EnterCriticalSection(&impl_->section); }
 void CriticalSection::Leave() { ::LeaveCriticalSection(&impl_->section); }
 
 namespace {
+
+// What a started thread owns: its body and a reference to the module its code
+// lives in, so the module stays mapped until the thread has left it.
+struct ThreadStart {
+  std::function<void()> body;
+  HMODULE module = nullptr;
+};
+
 DWORD WINAPI ThreadEntry(LPVOID parameter) noexcept {
-  auto* body = static_cast<std::function<void()>*>(parameter);
+  auto* start = static_cast<ThreadStart*>(parameter);
   try {
-    (*body)();
+    start->body();
   } catch (...) {
   }
-  delete body;
+  HMODULE module = start->module;
+  delete start;
+  // Drops the reference and ends the thread in one step: no instruction of this
+  // module runs after the reference is gone.
+  ::FreeLibraryAndExitThread(module, 0);
   return 0;
 }
+
 }  // namespace
 
 bool StartDetachedThread(std::function<void()> body) {
-  auto* owned = new (std::nothrow) std::function<void()>(std::move(body));
-  if (owned == nullptr) return false;
-  win32::UniqueKernelHandle thread(::CreateThread(nullptr, 0, ThreadEntry, owned, 0, nullptr));
+  auto* start = new (std::nothrow) ThreadStart{std::move(body), nullptr};
+  if (start == nullptr) return false;
+  if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&ThreadEntry),
+                            &start->module)) {
+    delete start;
+    return false;
+  }
+  win32::UniqueKernelHandle thread(::CreateThread(nullptr, 0, ThreadEntry, start, 0, nullptr));
   if (!thread) {
-    delete owned;
+    HMODULE module = start->module;
+    delete start;
+    ::FreeLibrary(module);
     return false;
   }
   return true;  // the handle closes here; the thread runs on

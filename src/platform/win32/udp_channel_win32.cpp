@@ -3,7 +3,9 @@
 
 #include <cstring>
 
+#include "platform/cancel_signal.h"
 #include "platform/udp_channel.h"
+#include "platform/win32/unique_handle.h"
 
 namespace volantis {
 
@@ -34,17 +36,37 @@ class WinsockUdpSocket : public UdpSocket {
     return sent == SOCKET_ERROR ? ::WSAGetLastError() : 0;
   }
 
-  UdpWait WaitReadable(uint32_t milliseconds, int& error) override {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket_, &readable);
-    timeval wait{static_cast<long>(milliseconds / 1000), static_cast<long>((milliseconds % 1000) * 1000)};
-    int ready = ::select(0, &readable, nullptr, nullptr, &wait);
-    if (ready == SOCKET_ERROR) {
+  // The socket's readiness and the module's end wake one wait: the socket sets
+  // an event of its own (which makes it non-blocking while the association
+  // lasts), the abort action another.
+  UdpWait WaitReadable(uint32_t milliseconds, CancelSignal* cancel, int& error) override {
+    win32::UniqueKernelHandle readable(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueKernelHandle aborted(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!readable || !aborted) {
+      error = static_cast<int>(::GetLastError());
+      return UdpWait::kError;
+    }
+    if (::WSAEventSelect(socket_, readable.get(), FD_READ) == SOCKET_ERROR) {
       error = ::WSAGetLastError();
       return UdpWait::kError;
     }
-    return ready == 0 ? UdpWait::kTimeout : UdpWait::kReadable;
+    DWORD result = WAIT_FAILED;
+    {
+      HANDLE abort_event = aborted.get();
+      CancelSignal::AbortRegistration abort;
+      if (cancel != nullptr) abort = cancel->OnCancel([abort_event] { ::SetEvent(abort_event); });
+      HANDLE handles[2] = {aborted.get(), readable.get()};
+      result = ::WaitForMultipleObjects(2, handles, FALSE, milliseconds);
+    }
+    // Back to the plain blocking socket the receive expects.
+    ::WSAEventSelect(socket_, nullptr, 0);
+    u_long non_blocking = 0;
+    ::ioctlsocket(socket_, FIONBIO, &non_blocking);
+    if (cancel != nullptr && cancel->cancelled()) return UdpWait::kCancelled;
+    if (result == WAIT_OBJECT_0 + 1) return UdpWait::kReadable;
+    if (result == WAIT_TIMEOUT) return UdpWait::kTimeout;
+    error = static_cast<int>(::GetLastError());
+    return UdpWait::kError;
   }
 
   int ReceiveFrom(void* buffer, std::size_t capacity, std::size_t& received, UdpAddress& from) override {

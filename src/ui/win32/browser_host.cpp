@@ -3,6 +3,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <ocidl.h>
+#include <mshtmhst.h>
 
 #include <vector>
 
@@ -14,9 +15,20 @@ namespace {
 // {8856F961-340A-11D0-A96B-00C04FD705A2}
 constexpr CLSID kWebBrowserClassId = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 constexpr DISPID kNavigateDispatchId = 0x68;
+// The control's Silent property: no dialog boxes of its own (script errors,
+// security prompts), which would stop the simulator's thread until answered.
+constexpr DISPID kSilentDispatchId = 0x226;
+// {C4D244B0-D43E-11CF-893B-00AA00BDCE1A}
+constexpr IID kDocHostShowUiId = {0xC4D244B0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
 
 // The container side the control talks to. Reference-counted on the one thread.
-class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+// As the page's host it also answers the page's message boxes (alert, confirm)
+// itself, showing nothing: a modal box from a web page must never hold the
+// simulator.
+class BrowserSite final : public IOleClientSite,
+                          public IOleInPlaceSite,
+                          public IOleInPlaceFrame,
+                          public IDocHostShowUI {
  public:
   explicit BrowserSite(HWND window) : window_(window) {}
 
@@ -29,6 +41,8 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
       *object = static_cast<IOleInPlaceSite*>(this);
     } else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame)) {
       *object = static_cast<IOleInPlaceFrame*>(this);
+    } else if (IsEqualIID(iid, kDocHostShowUiId)) {
+      *object = static_cast<IDocHostShowUI*>(this);
     } else {
       *object = nullptr;
       return E_NOINTERFACE;
@@ -106,6 +120,13 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
+  // IDocHostShowUI: S_OK means the host has shown the box; the page reads OK.
+  HRESULT STDMETHODCALLTYPE ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD, LRESULT* result) override {
+    if (result != nullptr) *result = IDOK;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
+
  private:
   ~BrowserSite() = default;
   HWND window_;
@@ -134,6 +155,30 @@ class BrowserHost {
     object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_, &rect);
     object_->QueryInterface(IID_IOleInPlaceObject, in_place_.put());
     object_->QueryInterface(IID_IDispatch, dispatch_.put());
+    PutSilent();
+  }
+
+  // The Silent property as the control reports it; false when it cannot say.
+  bool silent() {
+    if (!dispatch_) return false;
+    VARIANT value;
+    ::VariantInit(&value);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    const HRESULT result = dispatch_->Invoke(kSilentDispatchId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                             &none, &value, nullptr, nullptr);
+    const bool silent = SUCCEEDED(result) && value.vt == VT_BOOL && value.boolVal != VARIANT_FALSE;
+    ::VariantClear(&value);
+    return silent;
+  }
+
+  // Whether the page's message boxes are answered by the site without showing anything.
+  bool page_boxes_suppressed() {
+    if (site_ == nullptr) return false;
+    ComPtr<IDocHostShowUI> show_ui;
+    if (FAILED(site_->QueryInterface(kDocHostShowUiId, show_ui.put()))) return false;
+    LRESULT answer = 0;
+    wchar_t text[] = L"alert";
+    return show_ui->ShowMessage(window_, text, text, MB_OK, nullptr, 0, &answer) == S_OK && answer == IDOK;
   }
 
   void Close() {
@@ -186,6 +231,18 @@ class BrowserHost {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 
  private:
+  void PutSilent() {
+    if (!dispatch_) return;
+    VARIANTARG value;
+    ::VariantInit(&value);
+    value.vt = VT_BOOL;
+    value.boolVal = VARIANT_TRUE;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters = {&value, &named, 1, 1};
+    dispatch_->Invoke(kSilentDispatchId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters, nullptr,
+                      nullptr, nullptr);
+  }
+
   HWND window_;
   BrowserSite* site_ = nullptr;
   ComPtr<IOleObject> object_;
@@ -248,6 +305,15 @@ void UnregisterBrowserHostClass(HINSTANCE module) { ::UnregisterClassA(kBrowserH
 bool BrowserControlCreated(HWND host) {
   BrowserHost* browser = HostOf(host);
   return browser != nullptr && browser->created();
+}
+
+BrowserQuietness BrowserQuietnessOf(HWND host) {
+  BrowserQuietness quietness;
+  if (BrowserHost* browser = HostOf(host)) {
+    quietness.silent = browser->silent();
+    quietness.page_boxes_suppressed = browser->page_boxes_suppressed();
+  }
+  return quietness;
 }
 
 HRESULT NavigateBrowser(HWND host, const std::string& address) {

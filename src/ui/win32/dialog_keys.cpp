@@ -69,12 +69,13 @@ bool RouteDialogKey(const MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   HWND dialog = RegisteredDialogOf(message.hwnd);
   if (dialog == nullptr || !::IsWindowEnabled(dialog)) return false;
-  // Keys inside a hosted control's own windows (the web page) belong to it.
-  if (message.hwnd != dialog && ::GetParent(message.hwnd) != dialog) return false;
+  // Escape is the window's Cancel wherever the focus is, inside the web page too.
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
     PostCommand(dialog, IDCANCEL);
     return true;
   }
+  // Every other key inside a hosted control's own windows (the web page) belongs to it.
+  if (message.hwnd != dialog && ::GetParent(message.hwnd) != dialog) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && !WantsReturn(message.hwnd)) {
     PostCommand(dialog, DefaultCommand(dialog, message.hwnd));
     return true;

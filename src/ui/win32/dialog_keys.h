@@ -6,6 +6,8 @@
 // command, and Tab, arrows and mnemonics work as in any dialog. Each window
 // decides what its Cancel and OK commands do. The hook is installed with the
 // first window and removed with the last; all calls on the user-interface thread.
+// Inside a hosted control (the Results window's web page) only Escape is taken;
+// every other key belongs to the control.
 #include <windows.h>
 
 namespace volantis::win32 {

@@ -2,7 +2,9 @@
 
 #include <ole2.h>
 
+#include "platform/text_format.h"
 #include "resource.h"
+#include "server/server_port.h"
 #include "ui/race_settings.h"
 #include "ui/win32/browser_host.h"
 #include "ui/win32/dialog_controls_win32.h"
@@ -34,6 +36,14 @@ void ResultsWindow::Create() {
 }
 
 void ResultsWindow::ShowResultsPage() {
+  // A stored number that is no port makes an address no browser can use: the
+  // pilot is told so, and nothing is requested.
+  if (!IsServerPort(settings_.server_port)) {
+    std::string text = FormatText(kNotAServerPortText, static_cast<int>(settings_.server_port));
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    ShowMessage(window_ != nullptr && ::IsWindowVisible(window_) ? window_ : parent_, text);
+    return;
+  }
   if (window_ == nullptr) Create();
   if (window_ == nullptr) return;
   ::ShowWindow(window_, SW_SHOWNORMAL);

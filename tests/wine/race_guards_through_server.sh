@@ -1,0 +1,275 @@
+#!/usr/bin/env bash
+# Hostile answers, stray datagrams and events out of order, from the menu
+# commands of the stand-in simulator with the real module, against the stand-in
+# race server in its own network namespace (its control page scripts the
+# failures):
+#   race     a forged time sync answer from another address and a late one with
+#            another request id are passed over; a second validation before the
+#            first crossing restarts the race, and a Race Finished naming the
+#            replaced race is ignored; once a gate is crossed Validate Now is
+#            refused in one line; the race finishes and is submitted once, with
+#            max_knots=0 as no speed limit
+#   ports    a stored port above 65535: one message on every path, no request
+#   copies   a second copy of the simulator with an installation that passes
+#            cannot pass this copy's validation
+#   percent  a '%' in the player name, a configuration value and a server
+#            message arrives at the server and in the log verbatim
+#
+#   race_guards_through_server.sh SIM_FOLDER [CASE...]   (all cases by default)
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+sim="$1"
+shift
+cases="${*:-race ports copies percent}"
+wanted() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+
+if [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
+  servers=""
+  for b in native native-asan native-tsan native-bench; do
+    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
+  done
+  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" --aircraft 0 \
+    --course "$here/fixtures/two_gate_sprint.course" -- "$0" "$sim" $cases
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/race-guards-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+VOLANTIS_WINE_ARCH="$("$root/tools/wine/run-wine.sh" --arch-of "$sim/fs9.exe")" || exit 1
+export VOLANTIS_WINE_ARCH
+server_url="http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT"
+
+failures=0
+fail() {
+  echo "FAIL $*"
+  failures=$((failures + 1))
+}
+# expect_count WHAT FILE TEXT COUNT: TEXT appears on exactly COUNT lines of FILE.
+expect_count() {
+  local got
+  got=$(grep -cF -- "$3" "$2")
+  if [ "$got" -eq "$4" ]; then echo "PASS $1"; else fail "$1: '$3' on $got lines, not $4"; fi
+}
+
+# control QUERY: the race server's control page.
+control() {
+  curl -sf --noproxy '*' "$server_url/control?$1" >/dev/null || fail "control page refused: $1"
+}
+
+# prefix NAME PLAYER PORT: a Wine prefix with the pilot's settings.
+prefix() {
+  "$root/tools/wine/store-settings.sh" "$work/$1" "$2" "$VOLANTIS_RACE_SERVER" "$3" \
+    '"SoundValidate"=dword:00000000' '"SoundRaceResults"=dword:00000000' '"SoundCross"=dword:00000000' \
+    '"SoundSkip"=dword:00000000' '"SoundEnd"=dword:00000000' >/dev/null || exit 1
+}
+
+# install DIR: a simulator folder with the stand-in installation of the race aircraft.
+install() {
+  mkdir -p "$1"
+  cp -a "$sim/." "$1/"
+  cp -a "$root/tests/fixtures/sim/Aircraft" "$1/"
+}
+
+# run PREFIX DIR [wine arguments...]: runs the simulator (or the given command)
+# in DIR; its output, without carriage returns, in DIR/output.txt, and the
+# server's log lines of the run in DIR/server.txt.
+run() {
+  local prefix_dir="$work/$1" dir="$2"
+  shift 2
+  [ $# -gt 0 ] || set -- "$dir/fs9.exe" script.txt
+  local before
+  before=$(wc -l <"$VOLANTIS_RACE_LOG")
+  "$root/tools/wine/run-wine.sh" --prefix "$prefix_dir" --timeout 180 --workdir "$dir" "$@" 2>&1 |
+    tr -d '\r' >"$dir/output.txt"
+  tail -n +"$((before + 1))" "$VOLANTIS_RACE_LOG" >"$dir/server.txt"
+}
+
+show() {
+  echo "---- simulator ($1)"; tail -n 60 "$1/output.txt"
+  echo "---- server ($1)"; cat "$1/server.txt"
+}
+
+mustang='Aircraft/RD_P-51D_Mustang'
+zdir() { echo "Z:$(echo "$1" | tr '/' '\\')"; }
+
+# ------------------------------------------------------------------ race
+if wanted race; then
+prefix race "Ann Lee" "$VOLANTIS_RACE_PORT"
+dir="$work/race"
+install "$dir"
+results_before=$(wc -l <"$VOLANTIS_RACE_RESULTS" 2>/dev/null || echo 0)
+control "reset=1&rule=time_sync:forged:1&rule=time_sync:wrong-id-first:1"
+cat >"$dir/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+set alt 1000
+set lat 47.005
+set lon -121.998
+post 1020
+post 1023
+wait 500
+# The first time sync gets a forged answer first, the second a late one.
+post 1024
+wait 8000
+post 1024
+wait 8000
+echo stale finish
+sendmsg 0x111 0xafcb 1
+wait 500
+echo through gate 1
+set lon -122.002
+wait 300
+set lon -122.012
+wait 300
+post 1024
+wait 1500
+echo around
+set lat 47.030
+wait 200
+set lon -121.998
+wait 200
+set lat 47.005
+wait 200
+echo through gate 1 again
+set lon -122.002
+wait 5000
+text Volantis Validate
+text Volantis Log
+exit 0
+SCRIPT
+run race "$dir"
+out="$dir/output.txt"
+expect_count "race: forged and late answers passed over" "$out" "Aircraft in use: RD_P-51D_Mustang" 2
+expect_count "race: the forged aircraft never used" "$out" "Pitts" 0
+expect_count "race: both validations reported" "$dir/server.txt" "do_validate: Ann Lee validated" 2
+expect_count "race: the forged answer was sent" "$dir/server.txt" "time_sync: scripted forged" 1
+expect_count "race: the late answer was sent" "$dir/server.txt" "time_sync: scripted wrong-id-first" 1
+expect_count "race: restarted before the first crossing" "$out" "TEXT| Race started." 2
+expect_count "race: the stale finish stopped nothing" "$out" "TEXT| Race stopped." 2
+expect_count "race: validation refused after a crossing" "$out" \
+  "A race is under way: stop the race first (Stop Race in the Volantis menu), then validate." 1
+expect_count "race: no third time sync" "$out" "Synchronizing the time with Tarvex (attempt 1/5)" 2
+expect_count "race: one lap" "$out" "TEXT| Lap 1: " 1
+expect_count "race: one finish" "$out" "TEXT| Race time: " 1
+expect_count "race: submitted once" "$dir/server.txt" "submit_race_results: Ann Lee" 1
+tail -n +"$((results_before + 1))" "$VOLANTIS_RACE_RESULTS" >"$dir/results.jsonl"
+expect_count "race: one result, not too fast with max_knots=0" "$dir/results.jsonl" '"moved_too_fast":0' 1
+[ "$failures" -eq 0 ] || show "$dir"
+fi
+
+# ------------------------------------------------------------------ ports
+if wanted ports; then
+before_failures=$failures
+prefix ports "Ann Lee" 70000
+dir="$work/ports"
+install "$dir"
+control "reset=1"
+cat >"$dir/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+dialogs yes
+set crash 1
+post 1020
+post 1023
+wait 300
+post 1024
+wait 3000
+post 45002
+wait 500
+post 45003
+wait 1500
+post 32774
+wait 2000
+text Volantis Validate
+text Volantis Log
+exit 0
+SCRIPT
+run ports "$dir"
+out="$dir/output.txt"
+port_text="Error: the web port 70000 in Race Settings is not a port number (0 to 65535); nothing was sent to Tarvex."
+if [ "$(grep -F "TEXT|" "$out" | grep -cF "$port_text")" -eq 2 ]; then
+  echo "PASS ports: one message in the Validate window and one in the Log window"
+else
+  fail "ports: the message is not once in each window"
+fi
+expect_count "ports: the Results window's message box" "$out" "DIALOG 1 caption=\"TarvexCheck\" text=\"$port_text" 1
+expect_count "ports: no time sync tried" "$out" "Synchronizing the time" 0
+expect_count "ports: no retries" "$out" "Waiting 10 seconds" 0
+if [ -s "$dir/server.txt" ]; then fail "ports: the server was reached"; cat "$dir/server.txt"; else echo "PASS ports: nothing reached the server"; fi
+[ "$failures" -eq "$before_failures" ] || show "$dir"
+fi
+
+# ------------------------------------------------------------------ copies
+if wanted copies; then
+before_failures=$failures
+prefix copies "Ann Lee" "$VOLANTIS_RACE_PORT"
+other="$work/copies/other"
+own="$work/copies/own"
+install "$other"
+install "$own"
+(cd "$own" && sed -i 's/^cruise_lift_scalar=1.0/cruise_lift_scalar=1.25/' "$mustang/Aircraft.cfg")
+printf 'echo other copy running\nwait 25000\nquit\n' >"$other/idle.txt"
+cat >"$own/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+post 1024
+wait 8000
+exit 0
+SCRIPT
+# The other copy starts first, so it comes first in the process list.
+# It has no main window (which this copy's module would find first otherwise).
+run copies "$own" cmd /c start "" /d "$(zdir "$other")" /b "$(zdir "$other")\\fs9.exe" --no-window --no-module \
+  idle.txt \
+  '&' "$(zdir "$own")\\fs9.exe" script.txt
+expect_count "copies: the other copy was running" "$own/output.txt" "ECHO other copy running" 1
+expect_count "copies: this copy's installation was checked" "$own/server.txt" \
+  "failed validation of Ann Lee: Bad config value. File: '$(zdir "$own")\\Aircraft\\RD_P-51D_Mustang\\Aircraft.cfg'" 1
+expect_count "copies: the other copy passed nothing" "$own/server.txt" "Ann Lee validated" 0
+[ "$failures" -eq "$before_failures" ] || show "$own"
+fi
+
+# ------------------------------------------------------------------ percent
+if wanted percent; then
+before_failures=$failures
+prefix percent "Ann %s%n Lee" "$VOLANTIS_RACE_PORT"
+dir="$work/percent"
+install "$dir"
+(cd "$dir" && sed -i 's/^cruise_lift_scalar=1.0/cruise_lift_scalar=1.0%s%n%d/' "$mustang/Aircraft.cfg")
+control "reset=1"
+cat >"$dir/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+post 1024
+wait 8000
+exit 0
+SCRIPT
+run percent "$dir"
+expect_count "percent: the name and the configuration value reach the server verbatim" "$dir/server.txt" \
+  "failed validation of Ann %s%n Lee: Bad config value. File: '$(zdir "$dir")\\Aircraft\\RD_P-51D_Mustang\\Aircraft.cfg', section: 'flight_tuning', key: 'cruise_lift_scalar', value: '1.0%s%n%d' should be '1.0'." 1
+[ "$failures" -eq "$before_failures" ] || show "$dir"
+before_failures=$failures
+dir="$work/percent2"
+install "$dir"
+control "reset=1&rule=$(printf 'do_validate:405=Closed at 100%%s%%n:1' | sed 's/%/%25/g; s/ /%20/g; s/:/%3A/g; s/=/%3D/g')"
+cat >"$dir/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+post 1023
+wait 300
+post 1024
+wait 8000
+text Volantis Validate
+exit 0
+SCRIPT
+run percent "$dir"
+expect_count "percent: the server's message in the log verbatim" "$dir/output.txt" \
+  "Error sending results to Tarvex: Closed at 100%s%n" 1
+expect_count "percent: the time sync carried the name verbatim" "$dir/server.txt" "player Ann_%s%n_Lee" 1
+[ "$failures" -eq "$before_failures" ] || show "$dir"
+fi
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
