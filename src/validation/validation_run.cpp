@@ -126,7 +126,11 @@ void Validator::RunValidation() {
                         run_.version.c_str());
     return;
   }
-  if (ValidateAircraft(*aircraft)) server_.SendResultsText(true, std::string());
+  if (ValidateAircraft(*aircraft)) {
+    server_.SendResultsText(true, std::string());
+    return;
+  }
+  if (!workers_.ending()) ReportOtherMismatches(*aircraft);
 }
 
 }  // namespace volantis

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/host_memory.h"
@@ -33,6 +34,8 @@ inline constexpr uint32_t kConfigValueBufferSize = 1000;
 inline constexpr uint32_t kTitleBufferSize = 100;
 inline constexpr uint32_t kSectionListBufferSize = 10000;
 inline constexpr uint32_t kUnreadableFileWord = 0xDEADBEEF;
+// At most this many lines of other mismatches after a failed check list.
+inline constexpr std::size_t kMismatchLinesShown = 50;
 
 class Validator {
  public:
@@ -73,6 +76,12 @@ class Validator {
                         const std::string& expected, std::string* message);
   bool CheckSimLine(const std::string& path, const std::string& title, const std::string& sim_name);
   bool CheckTitleElsewhere(const std::string& own_folder, const std::string& title);
+  // Every mismatch of the aircraft's installation in check-list order, one line
+  // each (flight-model file, config file, value rows, sim= lines); reports nothing.
+  std::vector<std::string> SurveyMismatches(const ReferenceAircraft& aircraft);
+  // After a failed check list: lists in the Validate window the mismatches
+  // beyond the reported first one (at most kMismatchLinesShown, then a count).
+  void ReportOtherMismatches(const ReferenceAircraft& aircraft);
 
   std::string sim_folder() const;
   void set_sim_folder(const std::string& folder);

@@ -4,15 +4,7 @@
 // any receive time-out, either of the headers or, after complete headers, of
 // the body. It serves on a thread of its own until it is destroyed. Both halves
 // (Winsock under Wine, BSD sockets).
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "../support/loopback_listener.h"
 
 #include <atomic>
 #include <chrono>
@@ -26,53 +18,24 @@ class DrippingHttpServer {
  public:
   enum class Drip { kHeaders, kBody };
 
-#ifdef _WIN32
-  using Socket = SOCKET;
-  static constexpr Socket kNoSocket = INVALID_SOCKET;
-  static void CloseSocket(Socket socket) { ::closesocket(socket); }
-#else
-  using Socket = int;
-  static constexpr Socket kNoSocket = -1;
-  static void CloseSocket(Socket socket) { ::close(socket); }
-#endif
+  using Socket = LoopbackListener::Socket;
+  static constexpr Socket kNoSocket = LoopbackListener::kNoSocket;
 
   DrippingHttpServer(Drip drip, std::chrono::milliseconds pause) : drip_(drip), pause_(pause) {
-#ifdef _WIN32
-    WSADATA data;
-    started_library_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-#endif
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listener_ == kNoSocket || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(listener_, 8) != 0) {
-      return;
-    }
-#ifdef _WIN32
-    int size = sizeof(address);
-#else
-    socklen_t size = sizeof(address);
-#endif
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    if (listener_.port() == 0) return;
     thread_ = std::thread([this] { Serve(); });
   }
 
   ~DrippingHttpServer() {
     stopping_ = true;
     if (thread_.joinable()) thread_.join();
-    for (Socket connection : connections_) CloseSocket(connection);
-    if (listener_ != kNoSocket) CloseSocket(listener_);
-#ifdef _WIN32
-    if (started_library_) ::WSACleanup();
-#endif
+    for (Socket connection : connections_) LoopbackListener::CloseSocket(connection);
   }
   DrippingHttpServer(const DrippingHttpServer&) = delete;
   DrippingHttpServer& operator=(const DrippingHttpServer&) = delete;
 
   // 0 when the server could not start.
-  int port() const { return port_; }
+  int port() const { return listener_.port(); }
   // Bytes dripped so far, over all connections.
   int bytes_sent() const { return sent_.load(); }
 
@@ -89,10 +52,10 @@ class DrippingHttpServer {
     while (!stopping_) {
       fd_set readable;
       FD_ZERO(&readable);
-      FD_SET(listener_, &readable);
+      FD_SET(listener_.socket(), &readable);
       timeval wait{0, 20000};
-      if (::select(static_cast<int>(listener_) + 1, &readable, nullptr, nullptr, &wait) > 0) {
-        Socket connection = ::accept(listener_, nullptr, nullptr);
+      if (::select(static_cast<int>(listener_.socket()) + 1, &readable, nullptr, nullptr, &wait) > 0) {
+        Socket connection = ::accept(listener_.socket(), nullptr, nullptr);
         if (connection != kNoSocket) {
           char request[2048];
           ::recv(connection, request, sizeof(request), 0);
@@ -113,15 +76,11 @@ class DrippingHttpServer {
 
   Drip drip_;
   std::chrono::milliseconds pause_;
-  Socket listener_ = kNoSocket;
-  int port_ = 0;
+  LoopbackListener listener_;  // closed after the destructor has joined the serving thread
   std::vector<Socket> connections_;  // the server thread's alone until it has ended
   std::atomic<bool> stopping_{false};
   std::atomic<int> sent_{0};
   std::thread thread_;
-#ifdef _WIN32
-  bool started_library_ = false;
-#endif
 };
 
 }  // namespace volantis::testing

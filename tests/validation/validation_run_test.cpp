@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "validation_fakes.h"
@@ -237,6 +239,106 @@ TEST(RunValidation, SimulatorFolderIsTheExecutablePathCutAtItsLastBackslash) {
     h.validator.RunValidation();
     EXPECT_EQ(h.validator.sim_folder(), c.folder);
   }
+}
+
+
+// The rows' positions of the given keys in aircraft `number`'s check list.
+std::size_t RowOf(int32_t number, const std::string& key) {
+  const ReferenceAircraft& aircraft = *FindReferenceAircraft(number);
+  for (std::size_t i = 0; i < aircraft.value_check_count; ++i) {
+    if (key == aircraft.value_checks[i].key) return i;
+  }
+  ADD_FAILURE() << "no row " << key;
+  return 0;
+}
+
+// The Validate window's lines after the first one that starts with `start`.
+std::vector<std::string> LinesAfter(const std::vector<std::string>& lines, const std::string& start) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind(start, 0) == 0) return std::vector<std::string>(lines.begin() + i + 1, lines.end());
+  }
+  return {};
+}
+
+TEST(RunValidation, AFailedCheckListListsEveryOtherMismatchOfTheAircraftInRowOrder) {
+  if (std::strcmp(ReferenceSetName(), "standin") != 0) GTEST_SKIP() << "the stand-in installation needs the standin set";
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 0;
+  const std::string cfg = sim.folder() + "\\Aircraft\\RD_P-51D_Mustang\\Aircraft.cfg";
+  ASSERT_TRUE(testing::ReplaceInFile(sim.cfg("RD_P-51D_Mustang"), "sim=RD_P-51D_GMAX", "sim=Hot_Rod"));
+  ASSERT_TRUE(testing::ReplaceInFile(sim.cfg("RD_P-51D_Mustang"), "parasite_drag_scalar=0.9", "parasite_drag_scalar=0.5"));
+  ASSERT_TRUE(testing::ReplaceInFile(sim.cfg("RD_P-51D_Mustang"), "cruise_lift_scalar=1.0", "cruise_lift_scalar=1.5"));
+  const bool drag_first = RowOf(0, "parasite_drag_scalar") < RowOf(0, "cruise_lift_scalar");
+  const std::string drag = "section 'flight_tuning', key 'parasite_drag_scalar': found '0.5', expected '0.9'.";
+  const std::string lift = "section 'flight_tuning', key 'cruise_lift_scalar': found '1.5', expected '1.0'.";
+
+  auto reports = RunOnce(h);
+  // The server hears of the first mismatch only, in its usual words.
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_FALSE(reports[0].success);
+  EXPECT_EQ(reports[0].message,
+            "Bad config value. File: '" + cfg + "', section: 'flight_tuning', key: '" +
+                (drag_first ? std::string("parasite_drag_scalar', value: '0.5' should be '0.9'.\n")
+                            : std::string("cruise_lift_scalar', value: '1.5' should be '1.0'.\n")));
+  const std::vector<std::string> others =
+      LinesAfter(ShownLines(h.log), "2 other mismatches of this aircraft's installation");
+  ASSERT_EQ(others.size(), 2u) << h.log.log_text();
+  EXPECT_EQ(others[0], "Mismatch: file '" + cfg + "', " + (drag_first ? lift : drag));
+  EXPECT_EQ(others[1], "Mismatch: file '" + cfg + "', section 'fltsim.0', key 'sim': found 'Hot_Rod', expected "
+                       "'RD_P-51D_GMAX'.");
+}
+
+TEST(RunValidation, MismatchListStopsAtFiftyLinesAndCountsTheRest) {
+  if (std::strcmp(ReferenceSetName(), "standin") != 0) GTEST_SKIP() << "the stand-in installation needs the standin set";
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 4;
+  // A config file with none of the reference values: every row mismatches.
+  std::filesystem::remove(sim.cfg("T6-Texan_Racer"));
+  { std::ofstream(sim.cfg("T6-Texan_Racer")) << "[general]\r\natc_type=Texan\r\n"; }
+  const std::size_t rows = FindReferenceAircraft(4)->value_check_count;
+  ASSERT_GT(rows, kMismatchLinesShown + 1);
+
+  auto reports = RunOnce(h);
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string first = FindReferenceAircraft(4)->value_checks[0].key;
+  EXPECT_NE(reports[0].message.find("key: '" + first + "', value: ''"), std::string::npos) << reports[0].message;
+  const std::vector<std::string> others = LinesAfter(
+      ShownLines(h.log), std::to_string(rows - 1) + " other mismatches of this aircraft's installation");
+  ASSERT_EQ(others.size(), kMismatchLinesShown + 1) << h.log.log_text();
+  EXPECT_NE(others[0].find(std::string("key '") + FindReferenceAircraft(4)->value_checks[1].key + "'"),
+            std::string::npos);
+  EXPECT_EQ(others.back(), "... and " + std::to_string(rows - 1 - kMismatchLinesShown) + " more.");
+}
+
+TEST(RunValidation, MissingFilesAreListedAfterTheReportedOne) {
+  if (std::strcmp(ReferenceSetName(), "standin") != 0) GTEST_SKIP() << "the stand-in installation needs the standin set";
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 2;
+  std::filesystem::remove(sim.aircraft("Legacy2000") / "Legacy.air");
+  std::filesystem::remove(sim.cfg("Legacy2000"));
+
+  auto reports = RunOnce(h);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].message, "Error finding .air file '" + sim.folder() + "\\Aircraft\\Legacy2000\\Legacy.air'");
+  const std::vector<std::string> others = LinesAfter(ShownLines(h.log), "1 other mismatch of this aircraft's");
+  ASSERT_EQ(others.size(), 1u) << h.log.log_text();
+  EXPECT_EQ(others[0], "Missing: config file '" + sim.folder() + "\\Aircraft\\Legacy2000\\Aircraft.cfg'.");
+}
+
+TEST(RunValidation, APassingRunListsNoMismatches) {
+  if (std::strcmp(ReferenceSetName(), "standin") != 0) GTEST_SKIP() << "the stand-in installation needs the standin set";
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 1;
+  ASSERT_TRUE(RunOnce(h).back().success);
+  EXPECT_EQ(h.log.log_text().find("other mismatch"), std::string::npos);
 }
 
 }  // namespace
