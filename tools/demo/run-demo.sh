@@ -57,5 +57,21 @@ tools/netns/with-race-server.sh build/native/tools/race-server/volantis-race-ser
   --course "$out/demo.course" --aircraft 0 -- bash tools/demo/demo-race.sh "$out"
 
 echo
+echo "== the race explained and mapped by the module's own judge (volantis-replay --explain --map)"
+# The server's course file has one entry a line; the replay tool takes the race
+# start info as the module receives it.
+grep -v '^#' "$out/demo.course" | grep -v '^$' | paste -sd';' >"$out/race-start-info.txt"
+build/native/tools/replay/volantis-replay --explain --map "$out/race-map.svg" \
+  "$out/race-start-info.txt" "$out/demo.csv" >"$out/race-explained.txt"
+grep '^EXPLAIN' "$out/race-explained.txt" | sed 's/^/   /'
+if command -v chromium >/dev/null; then
+  profile="$(mktemp -d)"
+  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --window-size=640,960 --screenshot="$out/5-race-map.png" "file://$out/race-map.svg" >/dev/null 2>&1 || true
+  rm -rf "$profile"
+fi
+
+echo
 echo "== what came out (build/demo/)"
 ls -1 "$out" | sed 's/^/   /'
