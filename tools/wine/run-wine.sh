@@ -48,6 +48,9 @@ if [ "${1:-}" = "__inner" ]; then
   shift
   shot_dir="$1"; shift
   shot_ack="$1"; shift
+  started="$1"; shift
+  # The display is up: whatever happens from here is the program's own doing.
+  : >"$started"
   "$@" | while IFS= read -r line || [ -n "$line" ]; do
     printf '%s\n' "$line"
     line="${line%$'\r'}"
@@ -222,7 +225,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Each job takes a display number that no other job holds (an flock on a file of
 # ours) and that no X server is using.
 pick_display() {
-  local n=$(( 100 + ($$ % 800) )) tries=0
+  local n=$(( 100 + (($$ + ${display_try:-0} * 37) % 800) )) tries=0
   while [ $tries -lt 1000 ]; do
     local lock="$cache/display-$n.lock"
     exec {display_fd}>"$lock"
@@ -311,6 +314,8 @@ else
   prefix="$(mktemp -d "$cache/job-XXXXXX")"
   rmdir "$prefix"
   cp -a "$template_dir" "$prefix"
+  # cp -a keeps the template's age; the sweep below must see a fresh job.
+  touch "$prefix"
   throwaway="$prefix"
 fi
 release_template
@@ -355,16 +360,37 @@ ack_dir="$(pwd)"
 [ -n "$shot_dir" ] || shot_dir="$ack_dir"
 
 # ---------------------------------------------------------------- run
-pick_display
-cmd=(xvfb-run -n "$display_number" -s "-screen 0 1024x768x24 -nolisten tcp"
-     "$self" __inner "$shot_dir" "$ack_dir")
-if [ -n "$run_timeout" ]; then
-  cmd+=(timeout -k 5 "$run_timeout")
-fi
-cmd+=(wine "$program" "$@")
-if [ -n "$netns" ]; then
-  cmd=(ip netns exec "$netns" "${cmd[@]}")
-fi
-"${cmd[@]}"
-rc=$?
+# xvfb-run ends with exit 1 and no word when its X server or xauth fails (the
+# errors go to its error file). That is this machine's trouble, not the
+# program's: the run is tried again on another display, and a last failure says
+# what the display's error file holds.
+display_errors="$(mktemp "$cache/.display-errors-XXXXXX")"
+started="$(mktemp -u "$cache/.started-XXXXXX")"
+cleanup_run() {
+  rm -f "$display_errors" "$started"
+  cleanup
+}
+trap cleanup_run EXIT
+rc=1
+for display_try in 1 2 3; do
+  pick_display
+  cmd=(xvfb-run -n "$display_number" -e "$display_errors" -s "-screen 0 1024x768x24 -nolisten tcp"
+       "$self" __inner "$shot_dir" "$ack_dir" "$started")
+  if [ -n "$run_timeout" ]; then
+    cmd+=(timeout -k 5 "$run_timeout")
+  fi
+  cmd+=(wine "$program" "$@")
+  if [ -n "$netns" ]; then
+    cmd=(ip netns exec "$netns" "${cmd[@]}")
+  fi
+  "${cmd[@]}"
+  rc=$?
+  [ -e "$started" ] && break
+  flock -u "$display_fd"
+  exec {display_fd}>&-
+  if [ "$display_try" = 3 ]; then
+    echo "run-wine: the virtual display :$display_number could not be started (exit $rc):" >&2
+    tail -n 20 "$display_errors" >&2
+  fi
+done
 exit $rc
