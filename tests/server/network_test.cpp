@@ -379,6 +379,15 @@ TEST_F(NetworkTest, HttpGetTransportFailures) {
 #endif
   EXPECT_FALSE(silent.error_text.empty());
 
+  // A server that is down: the connection is reset before any answer.
+  Rule("get_code:down:1");
+  HttpResult down = Get("/validate?op=get_code&type=1", *transport);
+  EXPECT_TRUE(down.TransportFailed()) << down.status << " " << down.body;
+  EXPECT_FALSE(down.error_text.empty());
+  EXPECT_TRUE(down.body.empty()) << down.body;
+  HttpResult up = Get("/validate?op=get_code&type=1", *transport);
+  EXPECT_EQ(up.status, 200) << "the server goes on after a reset: " << up.error_text;
+
   settings_.server_port += 1;  // nothing listens there
   HttpResult refused = Get("/validate?op=get_code&type=1", *transport);
   EXPECT_EQ(refused.status, kInternetCannotConnect) << refused.error_text;

@@ -75,6 +75,8 @@ TEST(RaceServerRulesTest, ParsesRulesAndUsesThemUp) {
       {"nothing:400", false},          {"do_validate", false},
       {"do_validate:400:0", false},    {"do_validate:42", false},
       {"do_validate:slow=x", false},   {"get_code:huge=999999999", false},
+      {"submit_race_results:down:15", true}, {"get_code:down", true},
+      {"get_code:down=1", false},      {"time_sync:down", false},
   };
   for (const auto& c : cases) {
     Rule rule;
@@ -162,6 +164,30 @@ TEST_F(RaceServerExchangeTest, ResultsNeedAValidatedPlayer) {
   EXPECT_EQ(submit("Ann Lee").status, 401);
   ASSERT_EQ(Validate(ValidationCode(Code(), "2.6", "Ann Lee")).status, 200);
   EXPECT_EQ(submit("Ann Lee").status, 200);
+  EXPECT_NE(Server().HandleHttp("/validate?op=show_race_results").body.find("Ann Lee"), std::string::npos);
+}
+
+// A server that is down takes nothing: the submission is not recorded, and the
+// player's next submission, once the rule is used up, is.
+TEST_F(RaceServerExchangeTest, ADownSubmissionRecordsNothing) {
+  Rule rule;
+  std::string error;
+  ASSERT_TRUE(ParseRule("submit_race_results:down:1", rule, error)) << error;
+  rules_.Add(rule);
+  ASSERT_EQ(Validate(ValidationCode(Code(), "2.6", "Ann Lee")).status, 200);
+  auto submit = [&] {
+    return Server().HandleHttp("/validate?op=submit_race_results&type=1&ver=2.6&player=Ann+Lee"
+                               "&lap_times=61.500000&lap_skips=0&race_time=61.500000&finish_secs=1.0"
+                               "&sync_delay=1.0&code=" +
+                               ValidationCode(Code(), "2.6", "Ann Lee"));
+  };
+  RaceServer::Answer down = submit();
+  EXPECT_TRUE(down.down);
+  EXPECT_TRUE(down.body.empty());
+  EXPECT_EQ(Server().HandleHttp("/validate?op=show_race_results").body.find("Ann Lee"), std::string::npos);
+  RaceServer::Answer up = submit();
+  EXPECT_FALSE(up.down);
+  EXPECT_EQ(up.status, 200);
   EXPECT_NE(Server().HandleHttp("/validate?op=show_race_results").body.find("Ann Lee"), std::string::npos);
 }
 

@@ -1,6 +1,8 @@
 #include "race_server.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -43,6 +45,50 @@ std::string GarbageBytes(std::size_t size, uint32_t seed) {
   std::string bytes(size, '\0');
   for (char& ch : bytes) ch = static_cast<char>(random() & 0xFF);
   return bytes;
+}
+
+bool SameEnd(const sockaddr_in& end, const std::string& address, int port) {
+  char text[INET_ADDRSTRLEN] = {};
+  return end.sin_family == AF_INET && ntohs(end.sin_port) == port &&
+         inet_ntop(AF_INET, &end.sin_addr, text, sizeof(text)) != nullptr && address == text;
+}
+
+// Resets the connection request came on, as a client sees a server that is not
+// running (or has just died): no status line, no byte. cpp-httplib does not hand
+// a handler its socket, so it is the descriptor whose two ends are the request's.
+// The socket is closed under a zero linger (a reset) by putting /dev/null in its
+// place, so the descriptor cpp-httplib goes on to write its answer to and close
+// stays valid and goes nowhere.
+bool ResetConnection(const httplib::Request& request) {
+  DIR* descriptors = ::opendir("/proc/self/fd");
+  if (descriptors == nullptr) return false;
+  int found = -1;
+  while (dirent* entry = ::readdir(descriptors)) {
+    const int fd = std::atoi(entry->d_name);
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9' || fd == ::dirfd(descriptors)) continue;
+    sockaddr_in local{};
+    sockaddr_in peer{};
+    socklen_t local_size = sizeof(local);
+    socklen_t peer_size = sizeof(peer);
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_size) != 0 ||
+        ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_size) != 0) {
+      continue;
+    }
+    if (SameEnd(peer, request.remote_addr, request.remote_port) &&
+        SameEnd(local, request.local_addr, request.local_port)) {
+      found = fd;
+      break;
+    }
+  }
+  ::closedir(descriptors);
+  if (found < 0) return false;
+  const linger reset{1, 0};
+  ::setsockopt(found, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+  const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (nothing < 0) return false;
+  const bool replaced = ::dup2(nothing, found) == found;
+  ::close(nothing);
+  return replaced;
 }
 
 }  // namespace
@@ -130,6 +176,10 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
     }
     if (action->kind == "silent") {
       answer.silent = true;
+      return answer;
+    }
+    if (action->kind == "down") {
+      answer.down = true;
       return answer;
     }
     if (action->kind == "huge") {
@@ -353,7 +403,17 @@ bool RaceServer::Start(std::string& error) {
       return;
     }
     Answer answer = HandleHttp(request.target);
-    if (options_.verbose) Note("HTTP %s -> %d", request.target.c_str(), answer.silent ? 0 : answer.status);
+    if (options_.verbose) {
+      Note("HTTP %s -> %d", request.target.c_str(), answer.silent || answer.down ? 0 : answer.status);
+    }
+    if (answer.down) {
+      if (!ResetConnection(request)) {
+        Note("down: the connection of %s:%d was not found; answering 500", request.remote_addr.c_str(),
+             request.remote_port);
+        response.status = 500;
+      }
+      return;
+    }
     if (answer.silent) {
       WaitStopped(600000);  // says nothing until the client gives up or the server stops
       response.status = 500;

@@ -61,6 +61,7 @@ class RaceServer {
     std::string content_type = "text/plain";
     int delay_ms = 0;
     bool silent = false;
+    bool down = false;  // reset the connection, no answer at all
   };
   Answer HandleHttp(const std::string& target);
   Answer HandleControl(const std::string& query);

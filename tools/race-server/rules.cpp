@@ -45,6 +45,10 @@ bool ParseAction(const std::string& op, const std::string& text, Action& action)
     }
     return false;
   }
+  if (name == "down") {
+    action.kind = name;
+    return argument.empty();
+  }
   if (name == "huge") {
     action.kind = name;
     return ReadNumber(argument, action.number) && action.number <= (256 << 20);  // at most 256 MiB
