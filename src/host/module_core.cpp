@@ -2,15 +2,27 @@
 
 #include <utility>
 
+#include "validation/reference_aircraft.h"
+
 namespace volantis {
 
 namespace {
 
 ServerServices ServerServicesOf(const ModuleServices& services, SoundPlayer& sounds, HostPoster& poster,
-                                CancelSignal& end) {
+                                CancelSignal& end, RaceResultsSender& results) {
   ServerServices server{services.http, services.udp, services.clock, sounds, poster};
   server.cancel = &end;
+  // The server is reachable now: results kept from earlier races go again.
+  server.on_validated = [&results] { results.StartResend(); };
   return server;
+}
+
+RaceServices MonitorServicesOf(AppSettings& settings, const ModuleServices& services, SoundPlayer& sounds,
+                               HostPoster& poster, WorkerGroup& workers, RaceRecorder& recorder) {
+  RaceServices race{settings, services.clock, sounds, poster, kGatesLockTimeoutMs,
+                    [&workers](std::function<void()> body) { return workers.Start(std::move(body)); }};
+  race.recorder = &recorder;
+  return race;
 }
 
 }  // namespace
@@ -19,6 +31,8 @@ std::shared_ptr<ModuleCore> ModuleCore::Create(std::shared_ptr<AppSettings> sett
                                                std::unique_ptr<HostPoster> poster) {
   auto core = std::make_shared<ModuleCore>(CreateKey{}, std::move(settings), services, std::move(poster));
   core->workers.SetAnchor(core);
+  // Results of earlier races that never reached the server go again now.
+  core->results_sender.StartResend();
   return core;
 }
 
@@ -27,20 +41,23 @@ ModuleCore::ModuleCore(CreateKey, std::shared_ptr<AppSettings> shared_settings, 
     : settings(std::move(shared_settings)),
       sounds(services.sounds, workers.cancel()),
       poster(std::move(host_poster), workers.cancel()),
+      records(services.records, *race.log, kReferenceSetName),
+      journal(services.records),
       validate_window(services.clock),
-      server(*settings, validate_window, ServerServicesOf(services, sounds, poster, workers.cancel())),
+      server(*settings, validate_window, ServerServicesOf(services, sounds, poster, workers.cancel(), results_sender)),
       validator(*settings, validate_window, server, services.memory, sounds, services.processes, services.files,
                 services.profiles, workers),
       results_sender(*race.log, services.http, services.clock, sounds, workers),
-      monitor(race,
-              RaceServices{*settings, services.clock, sounds, poster, kGatesLockTimeoutMs,
-                           [this](std::function<void()> body) { return workers.Start(std::move(body)); }},
-              services.memory) {
+      monitor(race, MonitorServicesOf(*settings, services, sounds, poster, workers, records), services.memory) {
+  race.log->SetEcho(&records);
+  results_sender.SetJournal(&journal);
   // Until results can be kept for later, the race log at least says they were lost.
   results_sender.SetUnsentResultsHandler([this](const RaceResults&, const ResultsSubmissionSettings&) {
     race.log->LogText(kLogNormal, kUnsentResultsLine);
   });
 }
+
+ModuleCore::~ModuleCore() { race.log->SetEcho(nullptr); }
 
 bool ModuleCore::End(uint32_t wait_ms) {
   workers.cancel().Cancel();

@@ -22,13 +22,16 @@
 #include "platform/http_transport.h"
 #include "platform/process_list.h"
 #include "platform/profile_reader.h"
+#include "platform/record_files.h"
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
 #include "platform/worker_group.h"
 #include "race/race_monitor.h"
+#include "race/race_records.h"
 #include "race/race_state.h"
 #include "server/race_results_submission.h"
 #include "server/race_server_client.h"
+#include "server/record_results_journal.h"
 #include "ui/app_settings.h"
 #include "ui/validate_window.h"
 #include "validation/validator.h"
@@ -46,6 +49,7 @@ struct ModuleServices {
   ProcessList& processes;
   FileSystem& files;
   ProfileReader& profiles;
+  RecordFiles& records;  // the race records in the pilot's data folder
 };
 
 // How long the end waits for the workers, in all.
@@ -63,6 +67,7 @@ class ModuleCore {
                                             std::unique_ptr<HostPoster> poster);
   ModuleCore(CreateKey, std::shared_ptr<AppSettings> settings, const ModuleServices& services,
              std::unique_ptr<HostPoster> poster);
+  ~ModuleCore();
   ModuleCore(const ModuleCore&) = delete;
   ModuleCore& operator=(const ModuleCore&) = delete;
 
@@ -81,6 +86,8 @@ class ModuleCore {
   QuietAtEndSoundPlayer sounds;
   QuietAtEndPoster poster;
   RaceState race;
+  RaceRecords records;            // every race's record; echoes the race log
+  RecordResultsJournal journal;   // the results kept in the records
   ValidateWindow validate_window;
   RaceServerClient server;
   Validator validator;

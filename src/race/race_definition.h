@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/sync.h"
@@ -41,6 +42,7 @@ struct RaceDefinition {
   std::atomic<double> max_speed{0.1388888888888889};
   std::atomic<int32_t> aircraft_type{0};
   std::vector<std::unique_ptr<Gate>> gates;  // only under gates_lock
+  std::string course_text;                   // the race start info the gates came from; under gates_lock
   Event gates_lock{false, true};             // auto-reset, created signalled: free
   std::atomic<double> clock_offset{0};       // local clock minus server clock, seconds
   std::atomic<double> best_round_trip{0};    // seconds

@@ -5,8 +5,22 @@
 
 namespace volantis {
 
+namespace {
+
+RaceServices WithClock(const RaceServices& services, Clock& clock) {
+  RaceServices with{services.settings, clock, services.sounds, services.poster, services.gates_lock_timeout_ms,
+                    services.start_thread, services.recorder};
+  return with;
+}
+
+}  // namespace
+
 RaceMonitor::RaceMonitor(RaceState& state, RaceServices services, HostMemory& memory)
-    : state_(state), services_(services), memory_(memory) {}
+    : state_(state),
+      services_(services),
+      cycle_clock_(services_.clock),
+      judge_services_(WithClock(services_, cycle_clock_)),
+      memory_(memory) {}
 
 RaceMonitor::~RaceMonitor() {
   if (!IsMonitorRunning()) return;
@@ -35,6 +49,7 @@ void RaceMonitor::StartRace() {
   }
   state_.race_serial = NextRaceSerial(state_.race_serial.load());
   state_.Reset();
+  BeginRecord();
   services_.settings.race_definition.race_under_way = false;
   state_.stop_event.Reset();
   // done_event is reset here rather than by the thread, so a stop that comes
@@ -58,17 +73,51 @@ void RaceMonitor::StopRace() {
   state_.log->Log(kLogNormal, "Race stopped.\n");
 }
 
+void RaceMonitor::BeginRecord() {
+  state_.record_name.clear();
+  last_sample_ = TrackSample{};
+  if (services_.recorder == nullptr) return;
+  RaceRecordFacts facts;
+  const AppSettings& settings = services_.settings;
+  facts.server_ip = settings.server_ip;
+  facts.server_port = settings.server_port;
+  facts.player_name = settings.player_name;
+  facts.clock_offset = settings.race_definition.clock_offset.load();
+  facts.frequency = services_.clock.QueryFrequency();
+  facts.version = settings.version;
+  facts.sound_cross = settings.sound_cross;
+  facts.sound_skip = settings.sound_skip;
+  facts.sound_end = settings.sound_end;
+  {
+    GatesLockGuard guard(services_.settings.race_definition, services_.gates_lock_timeout_ms);
+    if (guard.acquired()) facts.course_text = services_.settings.race_definition.course_text;
+  }
+  state_.record_name = services_.recorder->BeginRace(facts);
+}
+
+void RaceMonitor::Record(bool paused) {
+  if (services_.recorder == nullptr) return;
+  last_sample_.paused = paused;
+  last_sample_.counter = cycle_clock_.count();
+  services_.recorder->RecordCycle(last_sample_);
+}
+
 void RaceMonitor::MonitorThread() {
   memory_attached_ = memory_.Attach();
   attach_reported_ = false;
   while (state_.stop_event.Wait(kMonitorPeriodMs) == WaitResult::kTimeout) {
     MonitorCycle();
   }
+  if (services_.recorder != nullptr) services_.recorder->EndTrack();
   state_.done_event.Set();  // the last touch of anything shared
 }
 
 void RaceMonitor::MonitorCycle() {
-  if (!SamplingAllowed()) return;
+  cycle_clock_.BeginCycle();
+  if (!SamplingAllowed()) {
+    Record(true);
+    return;
+  }
   if (!memory_attached_) {
     memory_attached_ = memory_.Attach();
     if (!memory_attached_) {
@@ -76,26 +125,33 @@ void RaceMonitor::MonitorCycle() {
         state_.log->Log(kLogNormal, "ERROR: global.dll is not loaded; no position can be read.\n");
         attach_reported_ = true;
       }
+      Record(true);
       return;
     }
   }
 
-  const double lat = LatitudeDegrees(memory_.ReadInt64(kOffsetLatitude));
-  const int8_t crash_detection = memory_.ReadInt8(kOffsetCrashDetection);
-  const uint16_t slew = memory_.ReadUInt16(kOffsetSlew);
-  const double lon = LongitudeDegrees(memory_.ReadInt64(kOffsetLongitude));
-  const double alt = AltitudeFeet(memory_.ReadInt64(kOffsetAltitude));
+  TrackSample& raw = last_sample_;
+  raw.lat_raw = memory_.ReadInt64(kOffsetLatitude);
+  raw.crash = memory_.ReadInt8(kOffsetCrashDetection);
+  raw.slew = memory_.ReadUInt16(kOffsetSlew);
+  raw.lon_raw = memory_.ReadInt64(kOffsetLongitude);
+  raw.alt_raw = memory_.ReadInt64(kOffsetAltitude);
+  raw.rate_raw = memory_.ReadInt16(kOffsetSimulationRate);
+  const double lat = LatitudeDegrees(raw.lat_raw);
+  const double lon = LongitudeDegrees(raw.lon_raw);
+  const double alt = AltitudeFeet(raw.alt_raw);
+  Record(false);
 
   if (state_.race_running) {
-    if (SimulationRate(memory_.ReadInt16(kOffsetSimulationRate)) != 1.0) state_.cheated_sim_rate = true;
-    if (crash_detection != 1) state_.cheated_crash_detect = true;
-    if (slew == 1) state_.slewed = true;
+    if (SimulationRate(raw.rate_raw) != 1.0) state_.cheated_sim_rate = true;
+    if (raw.crash != 1) state_.cheated_crash_detect = true;
+    if (raw.slew == 1) state_.slewed = true;
   }
 
   if (state_.first_sample) {
     state_.first_sample = false;
   } else if (lat != state_.prev_lat || lon != state_.prev_lon || alt != state_.prev_alt) {
-    GateCheck(state_, services_, lat, lon, alt);
+    GateCheck(state_, judge_services_, lat, lon, alt);
   }
 
   state_.log->ShowPosition(lat, lon, alt);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/host_memory.h"
+#include "race/cycle_clock.h"
 #include "race/race_services.h"
 #include "race/race_state.h"
 
@@ -34,15 +35,22 @@ class RaceMonitor {
   // in unsigned 32 bits, so a wrap of the tick count is harmless).
   bool SamplingAllowed();
 
-  // One sampling cycle, exactly as the thread runs it every 40 ms.
+  // One sampling cycle, exactly as the thread runs it every 40 ms. Every read
+  // of the counter within a cycle gives the same count, the one the cycle's
+  // record holds, so a recorded race is judged again exactly.
   void MonitorCycle();
 
  private:
   void MonitorThread();
+  void BeginRecord();
+  void Record(bool paused);
 
   RaceState& state_;
   RaceServices services_;
+  CycleClock cycle_clock_;       // services_.clock, held still for a cycle
+  RaceServices judge_services_;  // services_ with cycle_clock_
   HostMemory& memory_;
+  TrackSample last_sample_;       // monitor thread only
   bool memory_attached_ = false;  // monitor thread only
   bool attach_reported_ = false;  // monitor thread only
 };

@@ -16,6 +16,7 @@ struct RaceResults {
   std::vector<int32_t> lap_skips;  // skipped gates per completed lap, parallel to lap_times
   double race_time = 0;
   double finish_secs = 0;  // on the server's clock
+  std::string record_name;  // the race's record, empty when it has none
 };
 
 // "%f" per lap joined by ","; the number of lap_times governs both lists.

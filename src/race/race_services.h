@@ -8,6 +8,7 @@
 #include "platform/host_poster.h"
 #include "platform/sound_player.h"
 #include "platform/sync.h"
+#include "race/race_recorder.h"
 #include "ui/app_settings.h"
 
 namespace volantis {
@@ -21,6 +22,8 @@ struct RaceServices {
   // How the monitor thread is started: through the module's worker group in
   // the module; tests make it fail.
   std::function<bool(std::function<void()> body)> start_thread = StartDetachedThread;
+  // Where every race and every cycle is recorded; null for no record.
+  RaceRecorder* recorder = nullptr;
 };
 
 }  // namespace volantis

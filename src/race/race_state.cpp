@@ -41,6 +41,7 @@ RaceResults RaceState::Results() const {
   results.lap_skips = lap_skips;
   results.race_time = race_time;
   results.finish_secs = finish_secs;
+  results.record_name = record_name;
   return results;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/sync.h"
@@ -70,6 +71,8 @@ struct RaceState {
   std::atomic<uint32_t> race_serial{0};
   // The last lap is done: nothing more is judged until the next reset (monitor thread).
   bool finished = false;
+  // The record of the race, named at its start (user-interface thread).
+  std::string record_name;
 };
 
 // The race number that follows serial, skipping 0.

@@ -1,5 +1,7 @@
 #include "server/race_results_submission.h"
 
+#include "platform/text_format.h"
+#include "platform/utc_time.h"
 #include "server/digest.h"
 #include "server/race_server_client.h"
 #include "server/server_port.h"
@@ -20,21 +22,43 @@ ResultsSubmissionSettings ResultsSubmissionSettings::From(const AppSettings& set
 
 std::string ResultsSubmitPath(const RaceResults& results, const ResultsSubmissionSettings& settings,
                               const std::string& code) {
-  return FormatText(
-      "/validate?op=submit_race_results&type=1&ver=%s&moved_too_fast=%d&cheated_crash_detect=%d&slewed=%d"
-      "&cheated_sim_rate=%d&player=%s&lap_times=%s&lap_skips=%s&race_time=%f&finish_secs=%f&sync_delay=%f&code=%s",
-      settings.version.c_str(), results.moved_too_fast ? 1 : 0, results.cheated_crash_detect ? 1 : 0,
-      results.slewed ? 1 : 0, results.cheated_sim_rate ? 1 : 0, UrlEncode(settings.player_name).c_str(),
-      FormatLapTimes(results).c_str(), FormatLapSkips(results).c_str(), results.race_time, results.finish_secs,
-      settings.best_round_trip * 1000, code.c_str());
+  return SubmitPathOf(SubmissionFieldsOf(results, settings), code);
 }
+
+namespace {
+
+// Takes what a resend's attempt logs and shows none of it: a resend reports in one line of its own.
+class SilentLog : public LogSink {
+ protected:
+  void Append(const std::string&) override {}
+};
+
+}  // namespace
 
 RaceResultsSender::RaceResultsSender(LogSink& race_log, HttpTransport& http, Clock& clock, SoundPlayer& sound,
                                      WorkerGroup& workers)
     : log_(race_log), http_(http), clock_(clock), sound_(sound), workers_(workers) {}
 
+bool RaceResultsSender::IsLive(const std::string& record) {
+  ScopedCriticalSection hold(live_lock_);
+  return live_.count(record) != 0;
+}
+
+void RaceResultsSender::SetLive(const std::string& record, bool live) {
+  if (record.empty()) return;
+  ScopedCriticalSection hold(live_lock_);
+  if (live) {
+    live_.insert(record);
+  } else {
+    live_.erase(record);
+  }
+}
+
 bool RaceResultsSender::Start(const RaceResults& results, const ResultsSubmissionSettings& settings) {
+  // Marked before the thread exists, so a resend that runs meanwhile leaves these results alone.
+  SetLive(results.record_name, true);
   if (workers_.Start([this, results, settings] { SendRaceResults(results, settings); })) return true;
+  SetLive(results.record_name, false);
   if (workers_.ending()) {
     HandOverUnsent(results, settings);
   } else {
@@ -51,7 +75,15 @@ void RaceResultsSender::PlayIfSwitchedOn(const ResultsSubmissionSettings& settin
   if (settings.sound_race_results) sound_.Play(sound);
 }
 
-HttpResult RaceResultsSender::Get(const ResultsSubmissionSettings& settings, const std::string& path) {
+void RaceResultsSender::JournalAttempt(const std::string& record, int attempt, const AttemptReport& report) {
+  if (journal_ != nullptr && !record.empty()) journal_->NoteAttempt(record, attempt, report.outcome);
+}
+
+void RaceResultsSender::JournalStatus(const std::string& record, SubmissionStatus status) {
+  if (journal_ != nullptr && !record.empty()) journal_->SetStatus(record, status);
+}
+
+HttpResult RaceResultsSender::Get(const ResultsSubmissionSettings& settings, const std::string& path, LogSink& log) {
   HttpRequest request;
   request.server = settings.server_ip;
   request.port = settings.server_port;
@@ -60,95 +92,209 @@ HttpResult RaceResultsSender::Get(const ResultsSubmissionSettings& settings, con
   request.cancel = &workers_.cancel();
   HttpResult result = http_.HttpGet(request);
   if (result.body_cut) {
-    log_.Log(kLogNormal, "Warning: the answer from Tarvex was longer than %lu bytes; only its start was read.\n",
-             static_cast<unsigned long>(kHttpBodyMax));
+    log.Log(kLogNormal, "Warning: the answer from Tarvex was longer than %lu bytes; only its start was read.\n",
+            static_cast<unsigned long>(kHttpBodyMax));
   }
   return result;
 }
 
 void RaceResultsSender::SendRaceResults(const RaceResults& results, const ResultsSubmissionSettings& settings) {
+  struct LiveScope {
+    RaceResultsSender& sender;
+    const std::string& record;
+    ~LiveScope() { sender.SetLive(record, false); }
+  } live{*this, results.record_name};
+  SetLive(results.record_name, true);
+
+  const SubmissionFields fields = SubmissionFieldsOf(results, settings);
+  // Kept before anything is tried: whatever happens next, the results are not lost.
+  std::string record = journal_ != nullptr ? results.record_name : std::string();
+  if (!record.empty() && !journal_->Begin(record, fields, settings.server_ip, settings.server_port)) {
+    log_.LogText(kLogNormal, kJournalFailedLine);
+    record.clear();
+  }
+
   // A stored number that is no port is no network failure to retry: one
   // message, and nothing is sent.
   if (!IsServerPort(settings.server_port)) {
     PlayIfSwitchedOn(settings, "WAVE_RACE_RESULTS_ERROR");
     log_.Log(kLogNormal, kNotAServerPortText, static_cast<int>(settings.server_port));
     log_.Log(kLogNormal, "\n");
+    JournalStatus(record, SubmissionStatus::kUnsent);
     return;
   }
   ScopedCriticalSection one_at_a_time(one_at_a_time_);
   bool invalid_data = false;
+  AttemptReport report;
   for (int attempt = 1; attempt <= kResultsAttempts; ++attempt) {
-    const AttemptOutcome outcome =
-        workers_.ending() ? AttemptOutcome::kBrokenOff : Attempt(results, settings, attempt, invalid_data);
+    report = AttemptReport{};
+    const AttemptOutcome outcome = workers_.ending()
+                                       ? AttemptOutcome::kBrokenOff
+                                       : Attempt(fields, settings, attempt, invalid_data, log_, report);
     if (outcome == AttemptOutcome::kBrokenOff) {
+      if (report.outcome.empty()) report.outcome = "broken off: the simulator closed";
+      JournalAttempt(record, attempt, report);
+      JournalStatus(record, SubmissionStatus::kUnsent);
       HandOverUnsent(results, settings);
       return;
     }
+    JournalAttempt(record, attempt, report);
     if (outcome == AttemptOutcome::kFinished) break;
   }
+  JournalStatus(record, report.status);
   log_.Log(kLogNormal, "\n");
 }
 
-RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResult& failed, bool last_attempt) {
+RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResult& failed, bool last_attempt,
+                                                                  LogSink& log) {
   if (!failed.TransportFailed() || last_attempt) return AttemptOutcome::kFinished;
-  log_.Log(kLogNormal, "Waiting %d seconds before automatic retry...\n", static_cast<int>(kResultsRetryWaitMs / 1000));
+  log.Log(kLogNormal, "Waiting %d seconds before automatic retry...\n", static_cast<int>(kResultsRetryWaitMs / 1000));
   return clock_.SleepUnlessCancelled(retry_wait_ms_, workers_.cancel()) ? AttemptOutcome::kBrokenOff
                                                                           : AttemptOutcome::kRetry;
 }
 
-RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const RaceResults& results,
+RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const SubmissionFields& fields,
                                                              const ResultsSubmissionSettings& settings, int attempt,
-                                                             bool& invalid_data) {
+                                                             bool& invalid_data, LogSink& log,
+                                                             AttemptReport& report) {
   const bool last_attempt = attempt == kResultsAttempts;
   // A transport failure once the module is ending is the end breaking the
   // request off: the server has not got the results.
   auto broken_off = [this](const HttpResult& answer) { return answer.TransportFailed() && workers_.ending(); };
-  log_.Log(kLogNormal, "Sending race results to Tarvex at %s:%d (attempt %d/%d)...\n", settings.server_ip.c_str(),
-           static_cast<int>(settings.server_port), attempt, kResultsAttempts);
+  auto failure = [](const char* what, const HttpResult& answer) {
+    std::string text = FormatText("%s %ld", what, static_cast<long>(answer.status));
+    if (!answer.error_text.empty()) text += " (" + answer.error_text + ")";
+    return text;
+  };
+  log.Log(kLogNormal, "Sending race results to Tarvex at %s:%d (attempt %d/%d)...\n", settings.server_ip.c_str(),
+          static_cast<int>(settings.server_port), attempt, kResultsAttempts);
 
-  HttpResult code_answer = Get(settings, kGetCodePath);
+  HttpResult code_answer = Get(settings, kGetCodePath, log);
+  report.status = SubmissionStatus::kUnsent;
   if (broken_off(code_answer)) return AttemptOutcome::kBrokenOff;
   if (code_answer.status != 200) {
+    report.outcome = failure("code request failed: error", code_answer);
     PlayIfSwitchedOn(settings, "WAVE_RACE_RESULTS_ERROR");
-    log_.Log(kLogNormal, "Error %ld sending race results to Tarvex. %s\n", static_cast<long>(code_answer.status),
-             code_answer.error_text.c_str());
-    return AfterFailure(code_answer, last_attempt);
+    log.Log(kLogNormal, "Error %ld sending race results to Tarvex. %s\n", static_cast<long>(code_answer.status),
+            code_answer.error_text.c_str());
+    return AfterFailure(code_answer, last_attempt, log);
   }
-  log_.Log(kLogDetail, "Received validation code: %s\n", code_answer.body.c_str());
-  const std::string code = ValidationCode(code_answer.body, settings.version, settings.player_name);
-  const std::string path = ResultsSubmitPath(results, settings, code);
-  log_.Log(kLogDetail, "Validating with URL path: %s\n", path.c_str());
+  log.Log(kLogDetail, "Received validation code: %s\n", code_answer.body.c_str());
+  const std::string code =
+      ValidationCode(code_answer.body, FieldValue(fields, "ver"), FieldValue(fields, "player"));
+  const std::string path = SubmitPathOf(fields, code);
+  log.Log(kLogDetail, "Validating with URL path: %s\n", path.c_str());
 
-  HttpResult answer = Get(settings, path);
+  HttpResult answer = Get(settings, path, log);
   if (broken_off(answer)) return AttemptOutcome::kBrokenOff;
   if (answer.status == 200) {
+    report.outcome = "sent";
+    report.status = SubmissionStatus::kSent;
     PlayIfSwitchedOn(settings, "WAVE_RACE_RESULTS_OK");
-    log_.Log(kLogNormal, "Sent results to Tarvex ok.\n");
+    log.Log(kLogNormal, "Sent results to Tarvex ok.\n");
     return AttemptOutcome::kFinished;
   }
   if (answer.status == 400 && !invalid_data) {
-    log_.Log(kLogDetail, "Error sending results to Tarvex. Invalid data.\n");
+    report.outcome = "invalid data: trying again at once with a new code";
+    log.Log(kLogDetail, "Error sending results to Tarvex. Invalid data.\n");
     invalid_data = true;
     return AttemptOutcome::kRetry;  // at once, with a fresh code
   }
   PlayIfSwitchedOn(settings, "WAVE_RACE_RESULTS_ERROR");
   if (answer.status == 400) {
-    log_.Log(kLogNormal, "Error sending results to Tarvex. Invalid data.\n");
+    report.outcome = "refused: invalid data";
+    report.status = SubmissionStatus::kRefused;
+    log.Log(kLogNormal, "Error sending results to Tarvex. Invalid data.\n");
     return AttemptOutcome::kFinished;
   }
   if (answer.status == 401) {
-    log_.Log(kLogNormal,
-             "Error: Unknown player. Please connect to Tarvex with the same name as on the Validate Window.\n");
+    report.outcome = "refused: unknown player";
+    report.status = SubmissionStatus::kRefused;
+    log.Log(kLogNormal,
+            "Error: Unknown player. Please connect to Tarvex with the same name as on the Validate Window.\n");
     return AttemptOutcome::kFinished;
   }
   if (answer.status == 403) {
-    log_.Log(kLogNormal,
-             "Error: this version of the program is no longer accepted. Please upgrade to the latest version.\n");
+    report.outcome = "refused: this version is no longer accepted";
+    report.status = SubmissionStatus::kRefused;
+    log.Log(kLogNormal,
+            "Error: this version of the program is no longer accepted. Please upgrade to the latest version.\n");
     return AttemptOutcome::kFinished;
   }
-  log_.Log(kLogNormal, "Error %ld sending results to Tarvex. %s\n", static_cast<long>(answer.status),
-           answer.error_text.c_str());
-  return AfterFailure(answer, last_attempt);
+  report.outcome = failure("error", answer);
+  log.Log(kLogNormal, "Error %ld sending results to Tarvex. %s\n", static_cast<long>(answer.status),
+          answer.error_text.c_str());
+  return AfterFailure(answer, last_attempt, log);
+}
+
+bool RaceResultsSender::StartResend() {
+  if (journal_ == nullptr || resend_running_.exchange(true)) return false;
+  if (workers_.Start([this] {
+        ResendUnsent();
+        resend_running_ = false;
+      })) {
+    return true;
+  }
+  resend_running_ = false;
+  return false;
+}
+
+void RaceResultsSender::ResendUnsent() {
+  if (journal_ == nullptr) return;
+  for (const StoredSubmission& listed : journal_->Unsent(kResendMaxAgeSeconds)) {
+    if (workers_.ending()) return;
+    ResendOne(listed);
+  }
+}
+
+void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
+  if (!IsServerPort(listed.server_port) || IsLive(listed.record)) return;
+  ScopedCriticalSection one_at_a_time(one_at_a_time_);
+  // Read again now that no other submission runs: one may have sent these meanwhile.
+  StoredSubmission stored;
+  if (IsLive(listed.record) || !journal_->Read(listed.record, stored) ||
+      (stored.status != SubmissionStatus::kPending && stored.status != SubmissionStatus::kUnsent)) {
+    return;
+  }
+  ResultsSubmissionSettings settings;
+  settings.server_ip = stored.server_ip;
+  settings.server_port = stored.server_port;
+  settings.player_name = FieldValue(stored.fields, "player");
+  settings.version = FieldValue(stored.fields, "ver");
+  settings.sound_race_results = false;  // sent in the background: no sound
+
+  SilentLog quiet;
+  bool invalid_data = false;
+  AttemptReport report;
+  AttemptOutcome outcome = Attempt(stored.fields, settings, 1, invalid_data, quiet, report);
+  if (outcome == AttemptOutcome::kRetry && invalid_data && report.status == SubmissionStatus::kUnsent &&
+      !workers_.ending()) {
+    // A first "invalid data" is answered at once with a new code, as in a live submission.
+    JournalAttempt(stored.record, 1, report);
+    report = AttemptReport{};
+    outcome = Attempt(stored.fields, settings, 1, invalid_data, quiet, report);
+  }
+  if (outcome == AttemptOutcome::kBrokenOff && report.outcome.empty()) {
+    report.outcome = "broken off: the simulator closed";
+  }
+  JournalAttempt(stored.record, 1, report);
+  JournalStatus(stored.record, report.status);
+
+  const std::string race = UtcText(stored.started_utc);
+  const std::string where = FormatText("%s:%d", settings.server_ip.c_str(), static_cast<int>(settings.server_port));
+  std::string line = "Resending the results of the race of " + race + " to Tarvex at " + where + ": ";
+  switch (report.status) {
+    case SubmissionStatus::kSent:
+      line += "sent.\n";
+      break;
+    case SubmissionStatus::kRefused:
+      line += report.outcome + "; they will not be sent again.\n";
+      break;
+    default:
+      line += "not sent (" + report.outcome + "); they will be tried again later.\n";
+      break;
+  }
+  log_.LogText(kLogNormal, line);
 }
 
 }  // namespace volantis

@@ -9,8 +9,15 @@
 // The end of the module (the worker group's cancel signal) breaks off the retry
 // wait and a request in flight; results that did not reach the server then go
 // to the unsent-results handler.
+//
+// With a results journal, every submission of a race that has a record is kept
+// before its first attempt, with each attempt and its final status; results
+// that did not reach the server are sent again later (ResendUnsent), one
+// attempt each occasion, until the server has them or gives a final answer.
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "platform/clock.h"
@@ -19,6 +26,8 @@
 #include "platform/sync.h"
 #include "platform/worker_group.h"
 #include "race/race_results.h"
+#include "server/results_journal.h"
+#include "server/submission_fields.h"
 #include "ui/app_settings.h"
 #include "ui/log_sink.h"
 
@@ -27,6 +36,10 @@ namespace volantis {
 inline constexpr const char* kResultsAgent = "Volantis.dll";
 inline constexpr int kResultsAttempts = 15;
 inline constexpr uint32_t kResultsRetryWaitMs = 10000;
+// Unsent results of races older than this are no longer sent.
+inline constexpr int64_t kResendMaxAgeSeconds = 7 * 24 * 3600;
+inline constexpr const char* kJournalFailedLine =
+    "The race results could not be kept in the race record; they are sent as usual but cannot be sent again later.\n";
 
 // What one submission needs besides the results.
 struct ResultsSubmissionSettings {
@@ -55,6 +68,8 @@ class RaceResultsSender {
 
   // Set before the first submission starts.
   void SetUnsentResultsHandler(UnsentResultsHandler handler) { unsent_ = std::move(handler); }
+  // Set before the first submission starts; null for none.
+  void SetJournal(ResultsJournal* journal) { journal_ = journal; }
 
   // Starts SendRaceResults on its own thread with copies of both arguments and
   // returns at once. Logs "Error creating SendRaceResults thread." and returns
@@ -65,19 +80,38 @@ class RaceResultsSender {
   // The submission itself, on the calling thread (the thread body; tests call it).
   void SendRaceResults(const RaceResults& results, const ResultsSubmissionSettings& settings);
 
+  // Starts ResendUnsent on a worker unless one is running already; false when
+  // nothing was started.
+  bool StartResend();
+  // Every result of the journal still unsent, oldest first: one attempt each,
+  // with a fresh code, to the server the race was flown against, and one line
+  // in the race log for each. Waits for a running submission to finish first.
+  void ResendUnsent();
+
   // Tests only: the pause after a network failure, 10 s in the product.
   void SetRetryWaitForTesting(uint32_t milliseconds) { retry_wait_ms_ = milliseconds; }
 
  private:
   enum class AttemptOutcome { kFinished, kRetry, kBrokenOff };
-  AttemptOutcome Attempt(const RaceResults& results, const ResultsSubmissionSettings& settings, int attempt,
-                         bool& invalid_data);
+  // What one attempt came to, for the journal.
+  struct AttemptReport {
+    std::string outcome;  // a few words: "sent", "Error 503 ...", "refused: unknown player"
+    SubmissionStatus status = SubmissionStatus::kUnsent;  // where the submission stands after it
+  };
+  AttemptOutcome Attempt(const SubmissionFields& fields, const ResultsSubmissionSettings& settings, int attempt,
+                         bool& invalid_data, LogSink& log, AttemptReport& report);
   // After a failed request: the pause before the next attempt when the failure
   // is one to retry. kBrokenOff when the module's end cut the pause short.
-  AttemptOutcome AfterFailure(const HttpResult& failed, bool last_attempt);
-  HttpResult Get(const ResultsSubmissionSettings& settings, const std::string& path);
+  AttemptOutcome AfterFailure(const HttpResult& failed, bool last_attempt, LogSink& log);
+  HttpResult Get(const ResultsSubmissionSettings& settings, const std::string& path, LogSink& log);
   void PlayIfSwitchedOn(const ResultsSubmissionSettings& settings, const char* sound);
   void HandOverUnsent(const RaceResults& results, const ResultsSubmissionSettings& settings);
+  // Journal helpers: nothing when the results have no record or the journal failed.
+  void JournalAttempt(const std::string& record, int attempt, const AttemptReport& report);
+  void JournalStatus(const std::string& record, SubmissionStatus status);
+  void ResendOne(const StoredSubmission& stored);
+  bool IsLive(const std::string& record);
+  void SetLive(const std::string& record, bool live);
 
   LogSink& log_;
   HttpTransport& http_;
@@ -85,8 +119,13 @@ class RaceResultsSender {
   SoundPlayer& sound_;
   WorkerGroup& workers_;
   UnsentResultsHandler unsent_;
+  ResultsJournal* journal_ = nullptr;
   CriticalSection one_at_a_time_;
   uint32_t retry_wait_ms_ = kResultsRetryWaitMs;
+  // Records whose submission this module runs or has queued: never resent meanwhile.
+  CriticalSection live_lock_;
+  std::set<std::string> live_;
+  std::atomic<bool> resend_running_{false};
 };
 
 // The submit path for one attempt, with the validation code already formed.

@@ -3,6 +3,7 @@
 // opens every validation run and the validation report that ends it, with the
 // race start that a report's answer may carry. Runs on the validation thread.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/cancel_signal.h"
@@ -34,6 +35,9 @@ struct ServerServices {
   uint32_t (*unpredictable_word)() = UnpredictableWord;
   // The module's end: breaks off the time sync's wait and every request.
   CancelSignal* cancel = nullptr;
+  // Called (on the validation's thread) when the server has accepted a passed
+  // validation: the server is reachable now.
+  std::function<void()> on_validated;
 };
 
 class RaceServerClient : public ValidationServer {

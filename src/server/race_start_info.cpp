@@ -148,6 +148,7 @@ RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& d
   if (definition.race_under_way) return RaceStartInfoResult::kRaceUnderWay;
 
   definition.gates.clear();
+  definition.course_text = text;
   for (const Entry& entry : entries) {
     switch (entry.kind) {
       case Entry::Kind::kLaps:

@@ -80,6 +80,7 @@ RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const
   switch (answer.status) {
     case 200:
       log_.Log(kLogNormal, "Sent results to Tarvex ok.\n");
+      if (success && services_.on_validated) services_.on_validated();
       if (!success) {
         // The one sound that plays whatever the switch says.
         services_.sound.Play("WAVE_VALIDATE_ERROR");

@@ -25,6 +25,7 @@ void LogWindow::Append(const std::string& message) {
   ScopedCriticalSection hold(lock_);
   log_text_ += text;
   if (view_ != nullptr && view_->Exists()) view_->AppendText(text);
+  if (echo_ != nullptr) echo_->Echo(message);
 }
 
 void LogWindow::Open() {

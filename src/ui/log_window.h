@@ -34,10 +34,21 @@ class LogView {
   }
 };
 
+// Receives every shown message as well, in the order shown, with the model's
+// lock held (so it may log again on the same thread, but must never wait for
+// another thread that logs).
+class LogEcho {
+ public:
+  virtual ~LogEcho() = default;
+  virtual void Echo(const std::string& message) = 0;
+};
+
 class LogWindow : public LogSink {
  public:
   LogWindow() = default;
   void SetView(LogView* view);
+  // Set before any thread logs; null for none.
+  void SetEcho(LogEcho* echo) { echo_ = echo; }
 
   void Open();
   void Clear();
@@ -57,6 +68,7 @@ class LogWindow : public LogSink {
   CriticalSection lock_;
   std::string log_text_;
   LogView* view_ = nullptr;
+  LogEcho* echo_ = nullptr;
 };
 
 // Line feed to carriage return plus line feed.

@@ -21,6 +21,7 @@
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/parsed_profile_reader.h"
+#include "../support/record_files_in.h"
 #include "silent_tcp_server.h"
 #include "wininet_quirk.h"
 
@@ -196,7 +197,7 @@ struct Bench {
   void Build() {
     core = ModuleCore::Create(settings,
                               ModuleServices{*http_transport, udp, SystemClock(), sounds, memory, processes,
-                                             SystemFileSystem(), profiles},
+                                             SystemFileSystem(), profiles, record_files},
                               std::make_unique<RecordingPoster>(recorder, core_freed));
   }
 
@@ -232,6 +233,8 @@ struct Bench {
   SlowProcessList processes;
   WatchedHostMemory memory;
   ParsedProfileReader profiles{SystemFileSystem()};
+  testing::TempFolder data_folder;
+  testing::RecordFilesIn record_files{testing::RecordFilesIn::Races(data_folder.path())};
   std::shared_ptr<AppSettings> settings = std::make_shared<AppSettings>();
   std::shared_ptr<ModuleCore> core;
 };

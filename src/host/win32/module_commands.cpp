@@ -1,5 +1,7 @@
 #include "host/win32/module_commands.h"
 
+#include <cstdlib>
+
 #include "host/win32/ensure_menu.h"
 #include "host/win32/host_hook.h"
 #include "host/win32/window_poster.h"
@@ -9,6 +11,7 @@
 #include "platform/http_transport.h"
 #include "platform/process_list.h"
 #include "platform/profile_reader.h"
+#include "platform/record_files.h"
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
 #include "ui/settings_profile.h"
@@ -24,8 +27,19 @@ std::shared_ptr<ModuleCore> LoadSettingsAndCreateCore(HWND window, std::shared_p
   return ModuleCore::Create(std::move(settings),
                             ModuleServices{SystemHttpTransport(), SystemUdpChannel(), SystemClock(), ModuleSoundPlayer(),
                                            ProcessHostMemory(), SystemProcessList(), SystemFileSystem(),
-                                           SystemProfileReader()},
+                                           SystemProfileReader(), SystemRecordFiles()},
                             std::make_unique<WindowPoster>(window));
+}
+
+// The stand-in simulator's tests shorten the pause between attempts to send
+// results through VOLANTIS_RESULTS_RETRY_WAIT_MS; only a shorter pause is taken.
+void ApplyTestRetryWait(RaceResultsSender& sender) {
+  char text[16] = {};
+  const DWORD length = ::GetEnvironmentVariableA("VOLANTIS_RESULTS_RETRY_WAIT_MS", text, sizeof(text));
+  if (length == 0 || length >= sizeof(text)) return;
+  char* end = nullptr;
+  const unsigned long wait_ms = std::strtoul(text, &end, 10);
+  if (*end == '\0' && wait_ms < kResultsRetryWaitMs) sender.SetRetryWaitForTesting(static_cast<uint32_t>(wait_ms));
 }
 
 }  // namespace
@@ -43,7 +57,9 @@ ModuleCommands::ModuleCommands(HWND window, std::shared_ptr<AppSettings> app_set
       results_sender_(core_->results_sender),
       monitor_(core_->monitor),
       windows_(ModuleInstance(), window, settings, *store_, hot_keys_, *race.log, validate_window,
-               [this] { StartValidation(); }) {}
+               [this] { StartValidation(); }) {
+  ApplyTestRetryWait(results_sender_);
+}
 
 ModuleCommands::~ModuleCommands() {
   if (!core_->ending()) core_->End(0);

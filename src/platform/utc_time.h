@@ -1,0 +1,26 @@
+#pragma once
+// Calendar dates in UTC from seconds since 1970, worked out without the C
+// library's time zone state, so any thread may use them.
+#include <cstdint>
+#include <string>
+
+namespace volantis {
+
+struct UtcDateTime {
+  int year = 1970;
+  int month = 1;  // 1-12
+  int day = 1;    // 1-31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+UtcDateTime UtcDateTimeOf(int64_t seconds_since_1970);
+// "2026-12-10 16:40:05 UTC"
+std::string UtcText(int64_t seconds_since_1970);
+// Seconds since 1970 of a UTC date and time (the inverse of UtcDateTimeOf).
+int64_t SecondsOf(const UtcDateTime& time);
+// Now, in seconds since 1970.
+int64_t UtcNowSeconds();
+
+}  // namespace volantis

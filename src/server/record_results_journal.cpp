@@ -1,0 +1,166 @@
+#include "server/record_results_journal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/text_format.h"
+#include "platform/utc_time.h"
+#include "race/race_record_names.h"
+
+namespace volantis {
+namespace {
+
+constexpr const char* kResultsFile = "results.txt";
+constexpr std::size_t kResultsTextMax = 64 * 1024;
+
+const char* const kStatusTexts[] = {"pending", "sent", "refused", "unsent"};
+
+bool ReadAll(RecordFiles& files, const std::string& path, std::string& text) {
+  UniqueFile file = files.Open(path, "rb");
+  if (!file) return false;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
+    text.append(buffer, got);
+    if (text.size() > kResultsTextMax) return false;
+  }
+  return std::ferror(file.get()) == 0;
+}
+
+}  // namespace
+
+const char* StatusText(SubmissionStatus status) { return kStatusTexts[static_cast<int>(status)]; }
+
+bool ParseStatus(const std::string& text, SubmissionStatus* status) {
+  for (int i = 0; i < 4; ++i) {
+    if (text == kStatusTexts[i]) {
+      *status = static_cast<SubmissionStatus>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+RecordResultsJournal::RecordResultsJournal(RecordFiles& files, std::function<int64_t()> now_utc)
+    : files_(files), now_utc_(std::move(now_utc)) {
+  if (!now_utc_) now_utc_ = UtcNowSeconds;
+}
+
+std::string RecordResultsJournal::PathOf(const std::string& record) {
+  const std::string races = files_.RacesFolder();
+  if (races.empty() || !ParseRaceRecordName(record, nullptr)) return std::string();
+  return files_.Join(files_.Join(races, record), kResultsFile);
+}
+
+bool RecordResultsJournal::Append(const std::string& record, const std::string& text) {
+  const std::string path = PathOf(record);
+  if (path.empty()) return false;
+  ScopedCriticalSection hold(lock_);
+  UniqueFile file = files_.Open(path, "ab");
+  if (!file) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  return std::fclose(file.release()) == 0 && written;
+}
+
+bool RecordResultsJournal::Begin(const std::string& record, const SubmissionFields& fields,
+                                 const std::string& server_ip, int32_t server_port) {
+  const std::string path = PathOf(record);
+  if (path.empty()) return false;
+  std::string text;
+  for (const SubmissionField& field : fields) text += field.key + "=" + field.value + "\n";
+  text += "server_ip=" + server_ip + "\n";
+  text += FormatText("server_port=%d\n", static_cast<int>(server_port));
+  text += "status=pending\n";
+  ScopedCriticalSection hold(lock_);
+  UniqueFile file = files_.Open(path, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  return std::fclose(file.release()) == 0 && written;
+}
+
+bool RecordResultsJournal::NoteAttempt(const std::string& record, int attempt, const std::string& outcome) {
+  return Append(record, FormatText("attempt %d at ", attempt) + UtcText(now_utc_()) + ": " + outcome + "\n");
+}
+
+bool RecordResultsJournal::SetStatus(const std::string& record, SubmissionStatus status) {
+  return Append(record, std::string("status=") + StatusText(status) + "\n");
+}
+
+bool RecordResultsJournal::ParseResultsText(const std::string& text, StoredSubmission& stored) {
+  stored.fields.clear();
+  stored.status = SubmissionStatus::kPending;
+  bool have_ip = false;
+  bool have_port = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;  // an attempt line
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "status") {
+      ParseStatus(value, &stored.status);  // an unknown word leaves the last one
+    } else if (key == "server_ip") {
+      stored.server_ip = value;
+      have_ip = true;
+    } else if (key == "server_port") {
+      char* after = nullptr;
+      const long port = std::strtol(value.c_str(), &after, 10);
+      have_port = !value.empty() && *after == '\0';
+      stored.server_port = static_cast<int32_t>(std::max(-1L, std::min(port, 0x7fffffffL)));
+    } else if (std::find(SubmissionKeys().begin(), SubmissionKeys().end(), key) != SubmissionKeys().end() &&
+               FieldValue(stored.fields, key).empty()) {
+      stored.fields.push_back(SubmissionField{key, value});
+    }
+  }
+  // Every field, in request order.
+  SubmissionFields ordered;
+  for (const std::string& key : SubmissionKeys()) {
+    auto found = std::find_if(stored.fields.begin(), stored.fields.end(),
+                              [&key](const SubmissionField& field) { return field.key == key; });
+    if (found == stored.fields.end()) return false;
+    ordered.push_back(*found);
+  }
+  stored.fields = std::move(ordered);
+  return have_ip && have_port;
+}
+
+bool RecordResultsJournal::Read(const std::string& record, StoredSubmission& stored) {
+  const std::string path = PathOf(record);
+  if (path.empty()) return false;
+  std::string text;
+  {
+    ScopedCriticalSection hold(lock_);
+    if (!ReadAll(files_, path, text)) return false;
+  }
+  stored.record = record;
+  ParseRaceRecordName(record, &stored.started_utc);
+  return ParseResultsText(text, stored);
+}
+
+std::vector<StoredSubmission> RecordResultsJournal::Unsent(int64_t max_age_seconds) {
+  std::vector<StoredSubmission> unsent;
+  const std::string races = files_.RacesFolder();
+  std::vector<std::string> names;
+  if (races.empty() || !files_.ListFolders(races, names)) return unsent;
+  std::sort(names.begin(), names.end());
+  const int64_t now = now_utc_();
+  for (const std::string& name : names) {
+    int64_t started = 0;
+    if (!ParseRaceRecordName(name, &started) || now - started > max_age_seconds) continue;
+    StoredSubmission stored;
+    if (!Read(name, stored)) continue;
+    if (stored.status == SubmissionStatus::kPending || stored.status == SubmissionStatus::kUnsent) {
+      unsent.push_back(std::move(stored));
+    }
+  }
+  return unsent;
+}
+
+}  // namespace volantis

@@ -1,0 +1,40 @@
+#pragma once
+// The results journal kept in the race records: results.txt in the race's
+// record folder. The fields as "key=value" lines, the server's address and
+// port, then lines appended as the submission goes on: "attempt N at <time>:
+// outcome" and "status=<status>", the last status line holding.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/record_files.h"
+#include "platform/sync.h"
+#include "server/results_journal.h"
+
+namespace volantis {
+
+class RecordResultsJournal : public ResultsJournal {
+ public:
+  explicit RecordResultsJournal(RecordFiles& files, std::function<int64_t()> now_utc = nullptr);
+
+  bool Begin(const std::string& record, const SubmissionFields& fields, const std::string& server_ip,
+             int32_t server_port) override;
+  bool NoteAttempt(const std::string& record, int attempt, const std::string& outcome) override;
+  bool SetStatus(const std::string& record, SubmissionStatus status) override;
+  bool Read(const std::string& record, StoredSubmission& stored) override;
+  std::vector<StoredSubmission> Unsent(int64_t max_age_seconds) override;
+
+  // Reads a results.txt's text; false when a field or the server is missing.
+  static bool ParseResultsText(const std::string& text, StoredSubmission& stored);
+
+ private:
+  std::string PathOf(const std::string& record);
+  bool Append(const std::string& record, const std::string& text);
+
+  RecordFiles& files_;
+  std::function<int64_t()> now_utc_;
+  CriticalSection lock_;  // one writer of a results file at a time
+};
+
+}  // namespace volantis

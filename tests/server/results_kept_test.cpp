@@ -1,0 +1,318 @@
+// Results kept in the race record: what a submission writes before and after
+// its attempts, which results are sent again later, and that nothing the server
+// took is ever sent twice.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../support/record_files_in.h"
+#include "fakes.h"
+#include "platform/utc_time.h"
+#include "race/race_record_names.h"
+#include "recording_log.h"
+#include "server/digest.h"
+#include "server/race_results_submission.h"
+#include "server/record_results_journal.h"
+
+namespace volantis {
+namespace {
+
+using testing::Status;
+using testing::TransportFailure;
+
+constexpr int64_t kNow = 1796919600 - 80 * 60;  // 2026-12-10 15:00:00 UTC
+constexpr int64_t kDay = 24 * 3600;
+
+std::string ReadText(const std::string& path) {
+  std::string text;
+  UniqueFile file = SystemRecordFiles().Open(path, "rb");
+  if (!file) return text;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) text.append(buffer, got);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+class ResultsKeptTest : public ::testing::Test {
+ protected:
+  ResultsKeptTest() {
+    settings_.server_ip = "tarvex.test";
+    settings_.server_port = 8080;
+    settings_.player_name = "Ann Lee";
+    settings_.version = "2.6";
+    settings_.best_round_trip = 0.0425;
+    results_.lap_times = {61.5, 60.25};
+    results_.lap_skips = {0, 1};
+    results_.race_time = 121.75;
+    results_.finish_secs = 4321.5;
+    sender_.SetJournal(&journal_);
+    sender_.SetRetryWaitForTesting(0);
+  }
+
+  // A record folder of a race that started age_seconds ago.
+  std::string MakeRecord(int64_t age_seconds) {
+    const std::string name = RaceRecordName(kNow - age_seconds);
+    files_.CreateFolder(files_.Join(files_.RacesFolder(), name));
+    return name;
+  }
+  std::string ResultsText(const std::string& record) {
+    return ReadText(files_.Join(files_.Join(files_.RacesFolder(), record), "results.txt"));
+  }
+  std::string LastStatus(const std::string& record) {
+    std::string status;
+    for (const std::string& line : Lines(ResultsText(record))) {
+      if (line.rfind("status=", 0) == 0) status = line.substr(7);
+    }
+    return status;
+  }
+  void SendLive(const std::string& record) {
+    results_.record_name = record;
+    sender_.SendRaceResults(results_, settings_);
+  }
+  std::vector<std::string> SubmitPaths() {
+    std::vector<std::string> paths;
+    for (const std::string& path : http_.Paths()) {
+      if (path.find("op=submit_race_results") != std::string::npos) paths.push_back(path);
+    }
+    return paths;
+  }
+
+  testing::TempFolder data_;
+  testing::RecordFilesIn files_{testing::RecordFilesIn::Races(data_.path())};
+  RecordResultsJournal journal_{files_, [] { return kNow; }};
+  ResultsSubmissionSettings settings_;
+  RaceResults results_;
+  testing::RecordingLog log_;
+  testing::ScriptedHttp http_;
+  testing::FakeClock clock_;
+  testing::RecordingSound sound_;
+  WorkerGroup workers_;
+  RaceResultsSender sender_{log_, http_, clock_, sound_, workers_};
+};
+
+TEST_F(ResultsKeptTest, FieldsAreKeptBeforeTheFirstAttempt) {
+  const std::string record = MakeRecord(60);
+  std::string kept_at_first_request;
+  http_.on_request = [&](const HttpRequest&) {
+    if (kept_at_first_request.empty()) kept_at_first_request = ResultsText(record);
+  };
+  http_.Add(Status(200, "12345"));
+  http_.Add(Status(200, "ok"));
+  SendLive(record);
+  EXPECT_EQ(kept_at_first_request,
+            "ver=2.6\nmoved_too_fast=0\ncheated_crash_detect=0\nslewed=0\ncheated_sim_rate=0\nplayer=Ann Lee\n"
+            "lap_times=61.500000,60.250000\nlap_skips=0,1\nrace_time=121.750000\nfinish_secs=4321.500000\n"
+            "sync_delay=42.500000\nserver_ip=tarvex.test\nserver_port=8080\nstatus=pending\n");
+  EXPECT_EQ(ResultsText(record), kept_at_first_request + "attempt 1 at 2026-12-10 15:00:00 UTC: sent\nstatus=sent\n");
+}
+
+// How a live submission ends, and where that leaves its results.
+TEST_F(ResultsKeptTest, StatusAfterALiveSubmission) {
+  struct Case {
+    const char* name;
+    std::vector<HttpResult> answers;  // after them, every request fails to connect
+    const char* status;
+    std::size_t submits;
+  };
+  const std::vector<Case> cases = {
+      {"ok", {Status(200, "1"), Status(200, "ok")}, "sent", 1},
+      {"unknown player", {Status(200, "1"), Status(401, "")}, "refused", 1},
+      {"version refused", {Status(200, "1"), Status(403, "")}, "refused", 1},
+      {"invalid data twice", {Status(200, "1"), Status(400, ""), Status(200, "2"), Status(400, "")}, "refused", 2},
+      {"server error", {Status(200, "1"), Status(503, "")}, "unsent", 1},
+      {"not found", {Status(200, "1"), Status(404, "")}, "unsent", 1},
+      {"code refused", {Status(500, "")}, "unsent", 0},
+      {"server down", {}, "unsent", 0},
+  };
+  int age = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    http_.requests.clear();
+    http_.script.clear();
+    for (const HttpResult& answer : c.answers) http_.Add(answer);
+    const std::string record = MakeRecord(age++);
+    SendLive(record);
+    EXPECT_EQ(LastStatus(record), c.status);
+    EXPECT_EQ(SubmitPaths().size(), c.submits);
+  }
+}
+
+TEST_F(ResultsKeptTest, EveryAttemptIsNoted) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);  // the server is down throughout
+  std::vector<std::string> attempts;
+  for (const std::string& line : Lines(ResultsText(record))) {
+    if (line.rfind("attempt ", 0) == 0) attempts.push_back(line);
+  }
+  ASSERT_EQ(attempts.size(), 15u);
+  EXPECT_EQ(attempts.front().rfind("attempt 1 at 2026-12-10 15:00:00 UTC: code request failed: error 12029 (A connection", 0), 0u)
+      << attempts.front();
+  EXPECT_EQ(attempts.back().rfind("attempt 15 at", 0), 0u);
+  EXPECT_EQ(LastStatus(record), "unsent");
+}
+
+TEST_F(ResultsKeptTest, TheModuleEndingDuringTheRetriesLeavesThemUnsent) {
+  const std::string record = MakeRecord(60);
+  bool handed_over = false;
+  sender_.SetUnsentResultsHandler([&](const RaceResults&, const ResultsSubmissionSettings&) { handed_over = true; });
+  http_.on_request = [&](const HttpRequest&) {
+    if (http_.requests.size() >= 1) workers_.cancel().Cancel();
+  };
+  SendLive(record);
+  EXPECT_TRUE(handed_over);
+  EXPECT_EQ(LastStatus(record), "unsent");
+}
+
+TEST_F(ResultsKeptTest, UnsentResultsAreSentAgainOnceWithTheSameFieldsAndAFreshCode) {
+  const std::string record = MakeRecord(3600);
+  SendLive(record);  // down: kept unsent
+  http_.requests.clear();
+
+  // A new module, with other settings: the record's own server and fields count.
+  RaceResultsSender later(log_, http_, clock_, sound_, workers_);
+  later.SetJournal(&journal_);
+  http_.Add(Status(200, "777"));
+  http_.Add(Status(200, "ok"));
+  later.ResendUnsent();
+  ASSERT_EQ(SubmitPaths().size(), 1u);
+  EXPECT_EQ(SubmitPaths()[0], ResultsSubmitPath(results_, settings_, ValidationCode("777", "2.6", "Ann Lee")));
+  for (const auto& request : http_.requests) {
+    EXPECT_EQ(request.server, "tarvex.test");
+    EXPECT_EQ(request.port, 8080);
+  }
+  EXPECT_EQ(LastStatus(record), "sent");
+  EXPECT_TRUE(log_.Contains("Resending the results of the race of 2026-12-10 14:00:00 UTC to Tarvex at "
+                            "tarvex.test:8080: sent.\n"));
+  EXPECT_TRUE(sound_.played.empty());
+
+  // Sent: never again.
+  http_.requests.clear();
+  later.ResendUnsent();
+  EXPECT_TRUE(http_.requests.empty());
+}
+
+TEST_F(ResultsKeptTest, WhatIsSentAgain) {
+  struct Case {
+    const char* name;
+    int64_t age;
+    const char* stored_status;  // nullptr: no results.txt at all
+    bool sent_again;
+  };
+  const std::vector<Case> cases = {
+      {"unsent", 2 * kDay, "unsent", true},
+      {"pending after a crash", 3 * kDay, "pending", true},
+      {"sent", 4 * kDay, "sent", false},
+      {"refused", 5 * kDay, "refused", false},
+      {"older than a week", 8 * kDay, "unsent", false},
+      {"no results kept", 1 * kDay, nullptr, false},
+  };
+  std::vector<std::string> expected_order;
+  for (const Case& c : cases) {
+    const std::string record = MakeRecord(c.age);
+    if (c.stored_status == nullptr) continue;
+    journal_.Begin(record, SubmissionFieldsOf(results_, settings_), "tarvex.test", 8080);
+    if (std::string(c.stored_status) != "pending") {
+      SubmissionStatus status;
+      ASSERT_TRUE(ParseStatus(c.stored_status, &status));
+      journal_.SetStatus(record, status);
+    }
+    if (c.sent_again) expected_order.insert(expected_order.begin(), record);  // oldest first
+  }
+  sender_.ResendUnsent();  // the server is down: each gets one attempt
+  std::vector<std::string> resent;
+  for (const std::string& line : log_.lines) {
+    if (line.rfind("Resending the results of the race of ", 0) == 0) resent.push_back(line);
+  }
+  ASSERT_EQ(resent.size(), expected_order.size());
+  EXPECT_EQ(http_.requests.size(), expected_order.size());  // one code request each, no retries
+  for (std::size_t i = 0; i < resent.size(); ++i) {
+    int64_t started = 0;
+    ASSERT_TRUE(ParseRaceRecordName(expected_order[i], &started));
+    EXPECT_NE(resent[i].find(UtcText(started)), std::string::npos) << resent[i];
+    EXPECT_NE(resent[i].find(": not sent (code request failed: error 12029 (A connection"), std::string::npos) << resent[i];
+    EXPECT_NE(resent[i].find("they will be tried again later.\n"), std::string::npos) << resent[i];
+    EXPECT_EQ(LastStatus(expected_order[i]), "unsent");
+  }
+}
+
+TEST_F(ResultsKeptTest, AFinalAnswerToAResendIsKeptAndNotTriedAgain) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);
+  http_.requests.clear();
+  http_.Add(Status(200, "5"));
+  http_.Add(Status(401, ""));
+  sender_.ResendUnsent();
+  EXPECT_EQ(LastStatus(record), "refused");
+  EXPECT_TRUE(log_.Contains("tarvex.test:8080: refused: unknown player; they will not be sent again.\n"));
+  http_.requests.clear();
+  sender_.ResendUnsent();
+  EXPECT_TRUE(http_.requests.empty());
+}
+
+TEST_F(ResultsKeptTest, ResultsBeingSentLiveAreNotResent) {
+  const std::string record = MakeRecord(60);
+  journal_.Begin(record, SubmissionFieldsOf(results_, settings_), "tarvex.test", 8080);  // pending
+  // While the live submission of the same record waits on its first request,
+  // a resend pass runs: it must leave these results alone.
+  std::size_t requests_during_resend = 0;
+  http_.on_request = [&](const HttpRequest&) {
+    if (http_.requests.empty()) {
+      sender_.ResendUnsent();
+      requests_during_resend = http_.requests.size();
+    }
+  };
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, "ok"));
+  SendLive(record);
+  EXPECT_EQ(requests_during_resend, 0u);
+  EXPECT_EQ(SubmitPaths().size(), 1u);
+  EXPECT_EQ(LastStatus(record), "sent");
+}
+
+TEST_F(ResultsKeptTest, ResultsThatCannotBeKeptAreStillSentWithOneLine) {
+  // The races folder cannot exist: a file stands where it should be.
+  { UniqueFile blocker = SystemRecordFiles().Open(files_.RacesFolder(), "wb"); }
+  results_.record_name = RaceRecordName(kNow);
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, "ok"));
+  sender_.SendRaceResults(results_, settings_);
+  EXPECT_EQ(SubmitPaths().size(), 1u);
+  EXPECT_TRUE(log_.Contains("Sent results to Tarvex ok.\n"));
+  std::size_t kept_lines = 0;
+  for (const std::string& line : log_.lines) kept_lines += line == kJournalFailedLine ? 1 : 0;
+  EXPECT_EQ(kept_lines, 1u);
+}
+
+TEST(ResultsText, AResultsFileMissingAFieldOrTheServerIsNotSentAgain) {
+  const std::string whole =
+      "ver=2.6\nmoved_too_fast=0\ncheated_crash_detect=0\nslewed=0\ncheated_sim_rate=0\nplayer=Ann Lee\n"
+      "lap_times=61.500000\nlap_skips=0\nrace_time=61.500000\nfinish_secs=10.000000\nsync_delay=1.000000\n"
+      "server_ip=tarvex.test\nserver_port=8080\nstatus=pending\nattempt 1 at x: error\nstatus=unsent\n";
+  StoredSubmission stored;
+  ASSERT_TRUE(RecordResultsJournal::ParseResultsText(whole, stored));
+  EXPECT_EQ(stored.status, SubmissionStatus::kUnsent);
+  EXPECT_EQ(FieldValue(stored.fields, "player"), "Ann Lee");
+  EXPECT_EQ(stored.server_port, 8080);
+  for (const char* dropped : {"ver=2.6\n", "lap_skips=0\n", "server_ip=tarvex.test\n", "server_port=8080\n"}) {
+    std::string text = whole;
+    text.erase(text.find(dropped), std::string(dropped).size());
+    EXPECT_FALSE(RecordResultsJournal::ParseResultsText(text, stored)) << dropped;
+  }
+}
+
+}  // namespace
+}  // namespace volantis
