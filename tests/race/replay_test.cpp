@@ -85,7 +85,6 @@ TEST(ReplayArgsTest, OptionsAndErrors) {
 
   const std::vector<std::vector<std::string>> bad = {
       {},
-      {"c"},
       {"c", "t", "x"},
       {"c", "t", "--clock-offset"},
       {"c", "t", "--clock-offset", "soon"},

@@ -9,7 +9,9 @@
 #
 # Everything it produces lands in build/demo/: the simulator's output, the window
 # texts, pictures of the windows (*.png), the race server's results
-# (results.jsonl) and its results page (results-page.html, 4-results-page.png).
+# (results.jsonl) and its results page (results-page.html, 4-results-page.png),
+# the race explained and mapped, and the module's race record re-judged
+# (race-record/, race-rejudged.txt).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -70,6 +72,31 @@ if command -v chromium >/dev/null; then
     --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
     --window-size=640,960 --screenshot="$out/5-race-map.png" "file://$out/race-map.svg" >/dev/null 2>&1 || true
   rm -rf "$profile"
+fi
+
+echo
+echo "== the race record the module left, re-judged (volantis-replay RECORD_FOLDER)"
+# Records are named by their start time, so the newest sorts last.
+shopt -s nullglob
+records=("$out"/wine-prefix/drive_c/users/*/AppData/Roaming/Volantis/races/*/)
+shopt -u nullglob
+if [ ${#records[@]} -eq 0 ]; then
+  echo "   no race record under the Wine prefix's drive_c/users/*/AppData/Roaming/Volantis/races/: step skipped"
+else
+  newest=$(for r in "${records[@]}"; do printf '%s\t%s\n' "$(basename "$r")" "$r"; done | sort | tail -n 1 | cut -f 2-)
+  rm -rf "$out/race-record"
+  cp -r "$newest" "$out/race-record"
+  echo "   $(basename "$newest") copied to build/demo/race-record/"
+  set +e
+  build/native/tools/replay/volantis-replay "$out/race-record" >"$out/race-rejudged.txt"
+  rc=$?
+  set -e
+  grep '^RECORD' "$out/race-rejudged.txt" | sed 's/^/   /' || true
+  case $rc in
+    0) ;;
+    1) echo "   the replay differs from what the record says happened (see build/demo/race-rejudged.txt)" ;;
+    *) echo "   volantis-replay could not read the record (exit code $rc)" ;;
+  esac
 fi
 
 echo

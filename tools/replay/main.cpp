@@ -1,39 +1,26 @@
 // volantis-replay: re-judges a recorded flight for race directors.
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "race_record.h"
+#include "record_check.h"
 #include "replay.h"
 #include "replay_args.h"
 #include "replay_report.h"
+#include "text_file.h"
 
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr int kRecordDiffers = 1;
 
 int Fail(const std::string& message) {
   std::cerr << "volantis-replay: " << message << '\n';
   return kBadInput;
-}
-
-bool ReadFile(const std::string& path, std::string& text, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open \"" + path + "\": " + std::strerror(errno);
-    return false;
-  }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) {
-    error = "cannot read \"" + path + "\"";
-    return false;
-  }
-  text = buffer.str();
-  return true;
 }
 
 int Run(int argc, char** argv) {
@@ -49,11 +36,25 @@ int Run(int argc, char** argv) {
     return 0;
   }
 
+  // A race record names its COURSE and TRACK and brings the options the race ran with.
+  const bool from_record = !args.record_path.empty();
+  RaceRecordFiles record;
+  ReplayOptions options = args.options;
+  if (from_record) {
+    if (!IsFolder(args.record_path)) {
+      return Fail("\"" + args.record_path + "\" is not a race record's folder (or give COURSE and TRACK)");
+    }
+    if (!ReadRaceRecord(args.record_path, record, error)) return Fail("race record: " + error);
+    args.course_path = record.course_path;
+    args.track_path = record.track_path;
+    options = WithGivenOptions(record.options, args);
+  }
+
   std::string course_text;
-  if (!ReadFile(args.course_path, course_text, error)) return Fail("COURSE: " + error);
+  if (!ReadTextFile(args.course_path, course_text, error)) return Fail("COURSE: " + error);
 
   std::string track_text;
-  if (!ReadFile(args.track_path, track_text, error)) return Fail("TRACK: " + error);
+  if (!ReadTextFile(args.track_path, track_text, error)) return Fail("TRACK: " + error);
   std::istringstream track_stream(track_text);
   std::vector<TrackRow> rows;
   if (!ParseTrack(track_stream, rows, error)) return Fail("TRACK \"" + args.track_path + "\" " + error);
@@ -73,14 +74,21 @@ int Run(int argc, char** argv) {
   request.map = !args.map_path.empty();
   std::ostringstream out;
   std::string map_svg;
-  ReplayWithReport(settings, args.options, rows, request, out, map_svg);
+  const volantis::RaceResults results = ReplayWithReport(settings, options, rows, request, out, map_svg);
   if (request.map) {
     map_file << map_svg;
     map_file.close();
     if (!map_file) return Fail("--map: cannot write \"" + args.map_path + "\"");
   }
+  bool agrees = true;
+  if (from_record) {
+    const RecordVerdict verdict = CompareWithRecord(out.str(), results, record);
+    WriteRecordVerdict(verdict, out);
+    agrees = verdict.differences.empty();
+  }
   std::cout << out.str() << std::flush;
-  return std::cout ? 0 : 1;
+  if (!std::cout) return 1;
+  return agrees ? 0 : kRecordDiffers;
 }
 
 }  // namespace

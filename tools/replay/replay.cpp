@@ -178,12 +178,27 @@ bool LoadCourse(const std::string& file_text, AppSettings& settings, std::string
   return true;
 }
 
+std::vector<ResultField> ResultFields(const RaceResults& results) {
+  const auto flag = [](bool set) { return std::string(set ? "1" : "0"); };
+  return {
+      {"moved_too_fast", flag(results.moved_too_fast)},
+      {"cheated_crash_detect", flag(results.cheated_crash_detect)},
+      {"slewed", flag(results.slewed)},
+      {"cheated_sim_rate", flag(results.cheated_sim_rate)},
+      {"lap_times", FormatLapTimes(results)},
+      {"lap_skips", FormatLapSkips(results)},
+      {"race_time", FormatText("%f", results.race_time)},
+      {"finish_secs", FormatText("%f", results.finish_secs)},
+  };
+}
+
 std::string ResultQuery(const RaceResults& results) {
-  return FormatText("moved_too_fast=%d&cheated_crash_detect=%d&slewed=%d&cheated_sim_rate=%d",
-                    results.moved_too_fast ? 1 : 0, results.cheated_crash_detect ? 1 : 0, results.slewed ? 1 : 0,
-                    results.cheated_sim_rate ? 1 : 0) +
-         "&lap_times=" + FormatLapTimes(results) + "&lap_skips=" + FormatLapSkips(results) +
-         FormatText("&race_time=%f&finish_secs=%f", results.race_time, results.finish_secs);
+  std::string query;
+  for (const ResultField& field : ResultFields(results)) {
+    if (!query.empty()) query += '&';
+    query += field.name + "=" + field.value;
+  }
+  return query;
 }
 
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,

@@ -46,7 +46,14 @@ class CycleObserver {
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
                         std::ostream& out, CycleObserver* observer = nullptr);
 
-// The RESULT line's values, each formatted as the results submission formats it.
+struct ResultField {
+  std::string name;
+  std::string value;
+};
+// The results' fields in the RESULT line's order, each value formatted as the
+// results submission formats it.
+std::vector<ResultField> ResultFields(const RaceResults& results);
+// The RESULT line's values: name=value joined by '&'.
 std::string ResultQuery(const RaceResults& results);
 
 }  // namespace volantis::replay

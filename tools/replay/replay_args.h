@@ -1,6 +1,7 @@
 #pragma once
-// The command line: volantis-replay COURSE TRACK [--clock-offset S] [--frequency F] [--sounds CROSS,SKIP,END]
-//                   [--explain] [--map OUT.svg]
+// The command line: volantis-replay COURSE TRACK [options], or
+//                   volantis-replay RECORD_FOLDER [options]
+// with the options [--clock-offset S] [--frequency F] [--sounds CROSS,SKIP,END] [--explain] [--map OUT.svg].
 #include <string>
 #include <vector>
 
@@ -8,10 +9,19 @@
 
 namespace volantis::replay {
 
+// Which of the replay's options the command line set.
+struct GivenOptions {
+  bool clock_offset = false;
+  bool frequency = false;
+  bool sounds = false;
+};
+
 struct ReplayArgs {
   std::string course_path;
   std::string track_path;
-  ReplayOptions options;
+  std::string record_path;  // the one positional argument, when there is one: a race record's folder
+  ReplayOptions options;    // the defaults, with what the command line set
+  GivenOptions given;
   bool explain = false;  // the explanation after the usual output
   std::string map_path;  // where to write the map, empty for none
   bool help = false;
@@ -20,15 +30,22 @@ struct ReplayArgs {
 inline constexpr const char* kUsage =
     "usage: volantis-replay COURSE TRACK [--clock-offset SECONDS] [--frequency F] [--sounds CROSS,SKIP,END]\n"
     "                       [--explain] [--map OUT.svg]\n"
+    "       volantis-replay RECORD_FOLDER [the same options]\n"
     "  COURSE  race start info text as the server sends it (\"laps=..;max_knots=..;gate=..\")\n"
     "  TRACK   CSV with the header counter,lat_raw,lon_raw,alt_raw,rate_raw,crash,slew,paused\n"
-    "  --clock-offset SECONDS  local clock minus the server's clock (default 0)\n"
-    "  --frequency F           counts per second of the recorded counter (default 10000000)\n"
-    "  --sounds CROSS,SKIP,END three 0/1 sound switches (default 1,1,1)\n"
+    "  RECORD_FOLDER  a race record: course.txt, track.csv, race.txt (clock offset, frequency, sounds),\n"
+    "                 log.txt and results.txt; the replay is then compared with what the record says\n"
+    "                 happened (exit 0 when it agrees, 1 when it differs)\n"
+    "  --clock-offset SECONDS  local clock minus the server's clock (default 0, or the record's)\n"
+    "  --frequency F           counts per second of the recorded counter (default 10000000, or the record's)\n"
+    "  --sounds CROSS,SKIP,END three 0/1 sound switches (default 1,1,1, or the record's)\n"
     "  --explain               after the usual output, explain every crossing, lap, skipped gate and flag\n"
     "  --map OUT.svg           draw the course and the flight into OUT.svg\n";
 
 // False with a message for a missing or malformed argument.
 bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, std::string& error);
+
+// base with the options the command line set put over it.
+ReplayOptions WithGivenOptions(ReplayOptions base, const ReplayArgs& args);
 
 }  // namespace volantis::replay
