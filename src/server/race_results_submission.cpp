@@ -281,20 +281,25 @@ void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   JournalStatus(stored.record, report.status);
 
   const std::string race = UtcText(stored.started_utc);
-  const std::string where = FormatText("%s:%d", settings.server_ip.c_str(), static_cast<int>(settings.server_port));
-  std::string line = "Resending the results of the race of " + race + " to Tarvex at " + where + ": ";
+  const char* ip = settings.server_ip.c_str();
+  const int port = static_cast<int>(settings.server_port);
   switch (report.status) {
     case SubmissionStatus::kSent:
-      line += "sent.\n";
+      log_.Log(kLogNormal, "Resending the results of the race of %s to Tarvex at %s:%d: sent.\n", race.c_str(), ip,
+               port);
       break;
     case SubmissionStatus::kRefused:
-      line += report.outcome + "; they will not be sent again.\n";
+      log_.Log(kLogNormal,
+               "Resending the results of the race of %s to Tarvex at %s:%d: %s; they will not be sent again.\n",
+               race.c_str(), ip, port, report.outcome.c_str());
       break;
     default:
-      line += "not sent (" + report.outcome + "); they will be tried again later.\n";
+      log_.Log(kLogNormal,
+               "Resending the results of the race of %s to Tarvex at %s:%d: not sent (%s); they will be tried again "
+               "later.\n",
+               race.c_str(), ip, port, report.outcome.c_str());
       break;
   }
-  log_.LogText(kLogNormal, line);
 }
 
 }  // namespace volantis
