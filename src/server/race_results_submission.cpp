@@ -130,7 +130,7 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     report = AttemptReport{};
     const AttemptOutcome outcome = workers_.ending()
                                        ? AttemptOutcome::kBrokenOff
-                                       : Attempt(fields, settings, attempt, invalid_data, log_, report);
+                                       : Attempt(fields, settings, attempt, attempt == kResultsAttempts, invalid_data, log_, report);
     if (outcome == AttemptOutcome::kBrokenOff) {
       if (report.outcome.empty()) report.outcome = "broken off: the simulator closed";
       JournalAttempt(record, attempt, report);
@@ -155,9 +155,8 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResu
 
 RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const SubmissionFields& fields,
                                                              const ResultsSubmissionSettings& settings, int attempt,
-                                                             bool& invalid_data, LogSink& log,
+                                                             bool last_attempt, bool& invalid_data, LogSink& log,
                                                              AttemptReport& report) {
-  const bool last_attempt = attempt == kResultsAttempts;
   // A transport failure once the module is ending is the end breaking the
   // request off: the server has not got the results.
   auto broken_off = [this](const HttpResult& answer) { return answer.TransportFailed() && workers_.ending(); };
@@ -228,10 +227,14 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const SubmissionFie
 }
 
 bool RaceResultsSender::StartResend() {
-  if (journal_ == nullptr || resend_running_.exchange(true)) return false;
+  if (journal_ == nullptr) return false;
+  resend_wanted_ = true;
+  if (resend_running_.exchange(true)) return true;  // the running pass goes once more
   if (workers_.Start([this] {
-        ResendUnsent();
+        while (resend_wanted_.exchange(false) && !workers_.ending()) ResendUnsent();
         resend_running_ = false;
+        // Asked for between the last pass and the line above: one more pass.
+        if (resend_wanted_.load() && !workers_.ending()) StartResend();
       })) {
     return true;
   }
@@ -266,13 +269,13 @@ void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   SilentLog quiet;
   bool invalid_data = false;
   AttemptReport report;
-  AttemptOutcome outcome = Attempt(stored.fields, settings, 1, invalid_data, quiet, report);
+  AttemptOutcome outcome = Attempt(stored.fields, settings, 1, true, invalid_data, quiet, report);
   if (outcome == AttemptOutcome::kRetry && invalid_data && report.status == SubmissionStatus::kUnsent &&
       !workers_.ending()) {
     // A first "invalid data" is answered at once with a new code, as in a live submission.
     JournalAttempt(stored.record, 1, report);
     report = AttemptReport{};
-    outcome = Attempt(stored.fields, settings, 1, invalid_data, quiet, report);
+    outcome = Attempt(stored.fields, settings, 1, true, invalid_data, quiet, report);
   }
   if (outcome == AttemptOutcome::kBrokenOff && report.outcome.empty()) {
     report.outcome = "broken off: the simulator closed";

@@ -98,8 +98,9 @@ class RaceResultsSender {
     std::string outcome;  // a few words: "sent", "Error 503 ...", "refused: unknown player"
     SubmissionStatus status = SubmissionStatus::kUnsent;  // where the submission stands after it
   };
+  // last_attempt: no pause after a failure, since nothing follows.
   AttemptOutcome Attempt(const SubmissionFields& fields, const ResultsSubmissionSettings& settings, int attempt,
-                         bool& invalid_data, LogSink& log, AttemptReport& report);
+                         bool last_attempt, bool& invalid_data, LogSink& log, AttemptReport& report);
   // After a failed request: the pause before the next attempt when the failure
   // is one to retry. kBrokenOff when the module's end cut the pause short.
   AttemptOutcome AfterFailure(const HttpResult& failed, bool last_attempt, LogSink& log);
@@ -126,6 +127,7 @@ class RaceResultsSender {
   CriticalSection live_lock_;
   std::set<std::string> live_;
   std::atomic<bool> resend_running_{false};
+  std::atomic<bool> resend_wanted_{false};  // asked for again while one ran: it goes once more
 };
 
 // The submit path for one attempt, with the validation code already formed.

@@ -232,7 +232,9 @@ TEST_F(ResultsKeptTest, WhatIsSentAgain) {
     }
     if (c.sent_again) expected_order.insert(expected_order.begin(), record);  // oldest first
   }
-  sender_.ResendUnsent();  // the server is down: each gets one attempt
+  clock_.sleeps.clear();
+  sender_.ResendUnsent();  // the server is down: each gets one attempt, and no pause after it
+  EXPECT_TRUE(clock_.sleeps.empty());
   std::vector<std::string> resent;
   for (const std::string& line : log_.lines) {
     if (line.rfind("Resending the results of the race of ", 0) == 0) resent.push_back(line);

@@ -147,6 +147,12 @@ class WinInetHttpTransport : public HttpTransport {
       Fail(result, ::GetLastError());
       return;
     }
+    // A connection reset before any status line can still "succeed" here with
+    // no status: that is no answer, a transport failure to retry.
+    if (status < 100 || status > 999) {
+      Fail(result, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+      return;
+    }
     result.status = static_cast<int32_t>(status);
 
     char chunk[kReadChunk];
