@@ -7,14 +7,13 @@
 #include <memory>
 #include <sstream>
 
-#include <stdlib.h>
-
 #include <benchmark/benchmark.h>
+
+#include "../support/record_files_in.h"
 
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "pylon_tracks.h"
-#include "platform/record_files.h"
 #include "race/race_monitor.h"
 #include "race/race_records.h"
 #include "replay.h"
@@ -67,30 +66,6 @@ std::vector<replay::TrackRow> Rows(const std::string& csv, std::size_t limit) {
   return rows;
 }
 
-// A records folder under the temporary folder for one benchmark, removed after it.
-class BenchRecordFiles : public RecordFiles {
- public:
-  BenchRecordFiles() {
-    char pattern[] = "/tmp/volantis-bench-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) folder_ = pattern;
-  }
-  ~BenchRecordFiles() override {
-    if (!folder_.empty()) system_.RemoveTree(folder_);
-  }
-  std::string RacesFolder() override { return folder_.empty() ? folder_ : folder_ + "/races"; }
-  char Separator() const override { return '/'; }
-  FolderCreation CreateFolder(const std::string& path) override { return system_.CreateFolder(path); }
-  UniqueFile Open(const std::string& path, const char* mode) override { return system_.Open(path, mode); }
-  bool ListFolders(const std::string& folder, std::vector<std::string>& names) override {
-    return system_.ListFolders(folder, names);
-  }
-  bool RemoveTree(const std::string& path) override { return system_.RemoveTree(path); }
-
- private:
-  RecordFiles& system_ = SystemRecordFiles();
-  std::string folder_;
-};
-
 // Arguments: the number of gates, and whether the race is recorded.
 void BM_MonitorCycle(benchmark::State& bench) {
   const int gates = static_cast<int>(bench.range(0));
@@ -113,7 +88,8 @@ void BM_MonitorCycle(benchmark::State& bench) {
   memory.Write<int16_t>(kOffsetSimulationRate, 256);
   memory.Write<int8_t>(kOffsetCrashDetection, 1);
   RaceState state;
-  BenchRecordFiles files;
+  testing::TempFolder data;
+  testing::RecordFilesIn files(testing::RecordFilesIn::Races(data.path()));
   RaceRecords records(files, *state.log, "bench");
   RaceServices services{settings, clock, sounds, poster};
   services.recorder = recording ? &records : nullptr;
