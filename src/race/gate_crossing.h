@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "race/race_definition.h"
+#include "core/race_definition.h"
 
 namespace volantis {
 

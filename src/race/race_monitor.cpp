@@ -131,6 +131,11 @@ void RaceMonitor::MonitorCycle() {
   }
 
   TrackSample& raw = last_sample_;
+  static_assert(ReadsAs<int64_t>(kHostLatitude) && ReadsAs<int64_t>(kHostLongitude) && ReadsAs<int64_t>(kHostAltitude),
+                "the position is three signed 64-bit values");
+  static_assert(ReadsAs<int8_t>(kHostCrashDetection) && ReadsAs<uint16_t>(kHostSlew) &&
+                    ReadsAs<int16_t>(kHostSimulationRate),
+                "the monitor reads each value at its width");
   raw.lat_raw = memory_.ReadInt64(kOffsetLatitude);
   raw.crash = memory_.ReadInt8(kOffsetCrashDetection);
   raw.slew = memory_.ReadUInt16(kOffsetSlew);

@@ -17,10 +17,10 @@
 #include <memory>
 #include <string>
 
+#include "core/log_window.h"
 #include "platform/record_files.h"
 #include "platform/sync.h"
 #include "race/race_recorder.h"
-#include "ui/log_window.h"
 
 namespace volantis {
 

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/app_settings.h"
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/sound_player.h"
 #include "platform/sync.h"
 #include "race/race_recorder.h"
-#include "ui/app_settings.h"
 
 namespace volantis {
 

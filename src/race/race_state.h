@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/log_window.h"
 #include "platform/sync.h"
 #include "race/race_results.h"
-#include "ui/log_window.h"
 
 namespace volantis {
 

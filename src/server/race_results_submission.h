@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 
+#include "core/app_settings.h"
+#include "core/log_sink.h"
 #include "platform/clock.h"
 #include "platform/http_transport.h"
 #include "platform/sound_player.h"
@@ -28,8 +30,6 @@
 #include "race/race_results.h"
 #include "server/results_journal.h"
 #include "server/submission_fields.h"
-#include "ui/app_settings.h"
-#include "ui/log_sink.h"
 
 namespace volantis {
 

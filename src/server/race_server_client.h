@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "core/app_settings.h"
+#include "core/log_sink.h"
 #include "platform/cancel_signal.h"
 #include "platform/clock.h"
 #include "platform/host_poster.h"
@@ -14,8 +16,6 @@
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
 #include "server/validation_server.h"
-#include "ui/app_settings.h"
-#include "ui/log_sink.h"
 
 namespace volantis {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "race/race_definition.h"
-#include "ui/log_sink.h"
+#include "core/log_sink.h"
+#include "core/race_definition.h"
 
 namespace volantis {
 

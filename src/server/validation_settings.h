@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/app_settings.h"
+#include "core/app_settings.h"
 
 namespace volantis {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/app_settings.h"
+#include "core/app_settings.h"
 #include "ui/data_exchange.h"
 
 namespace volantis {

@@ -96,6 +96,8 @@ void Validator::RunValidation() {
 
   // Without the host's core module both settings read as 0: crash detection then fails.
   host_.Attach();
+  static_assert(ReadsAs<int8_t>(kHostCrashDetection) && ReadsAs<int8_t>(kHostCollisions),
+                "both realism switches are signed bytes");
   int8_t crash_detection = host_.ReadInt8(kOffsetCrashDetection);
   if (crash_detection != 1) {
     server_.SendResults(false, "Crash detection is not enabled. Value: %d", crash_detection);

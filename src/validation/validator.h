@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app_settings.h"
+#include "core/validate_window.h"
 #include "platform/file_system.h"
 #include "platform/host_memory.h"
 #include "platform/process_list.h"
@@ -24,8 +26,6 @@
 #include "server/digest.h"
 #include "server/validation_server.h"
 #include "server/validation_settings.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
 #include "validation/reference_aircraft.h"
 
 namespace volantis {

@@ -4,7 +4,7 @@
 // ended, whoever let go of it meanwhile. Run under AddressSanitizer (a freed
 // object touched by a late worker) and ThreadSanitizer (the hand-over at the
 // end).
-#include "host/module_core.h"
+#include "app/module_core.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "../support/record_files_in.h"
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/parsed_profile_reader.h"
-#include "../support/record_files_in.h"
 #include "silent_tcp_server.h"
 #include "wininet_quirk.h"
 

@@ -11,14 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "core/app_settings.h"
+#include "core/log_window.h"
 #include "host/command_ids.h"
 #include "platform/clock.h"
 #include "platform/host_poster.h"
 #include "platform/sound_player.h"
 #include "race/race_services.h"
 #include "race/race_state.h"
-#include "ui/app_settings.h"
-#include "ui/log_window.h"
 
 namespace volantis::testing {
 

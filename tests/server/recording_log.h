@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/log_sink.h"
+#include "core/log_sink.h"
 
 namespace volantis::testing {
 

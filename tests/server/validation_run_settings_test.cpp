@@ -7,6 +7,9 @@
 #include <map>
 #include <thread>
 
+#include "core/log_window.h"
+#include "core/settings_profile.h"
+#include "core/validate_window.h"
 #include "fakes.h"
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
@@ -15,9 +18,6 @@
 #include "platform/worker_group.h"
 #include "server/race_server_client.h"
 #include "ui/race_settings.h"
-#include "ui/log_window.h"
-#include "ui/settings_profile.h"
-#include "ui/validate_window.h"
 #include "validation/validator.h"
 
 namespace volantis {

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/settings_profile.h"
 #include "fake_settings.h"
 #include "platform/settings_store.h"
 #include "resource.h"
-#include "ui/settings_profile.h"
 #include "ui/win32/browser_host.h"
 #include "ui/win32/hot_key_win32.h"
 #include "ui/win32/module_windows.h"

@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/hot_key.h"
 #include "platform/settings_store.h"
-#include "ui/hot_key.h"
 
 namespace volantis::testing {
 

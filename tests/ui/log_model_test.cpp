@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "ui/log_window.h"
-#include "ui/validate_window.h"
+#include "core/log_window.h"
+#include "core/validate_window.h"
 
 namespace volantis {
 namespace {

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/log_window.h"
+#include "core/validate_window.h"
 #include "resource.h"
-#include "ui/log_window.h"
-#include "ui/validate_window.h"
 #include "ui/win32/log_dialog.h"
 #include "ui/win32/validate_dialog.h"
 #include "win_test_support.h"

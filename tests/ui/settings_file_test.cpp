@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/settings_profile.h"
 #include "fake_settings.h"
 #include "platform/settings_store.h"
-#include "ui/settings_profile.h"
 
 namespace volantis {
 namespace {

@@ -2,8 +2,8 @@
 // in-memory profile and a recording hot-key registrar.
 #include <gtest/gtest.h>
 
+#include "core/settings_profile.h"
 #include "fake_settings.h"
-#include "ui/settings_profile.h"
 
 namespace volantis {
 namespace {

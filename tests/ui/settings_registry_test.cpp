@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/settings_profile.h"
 #include "platform/settings_store.h"
-#include "ui/settings_profile.h"
 #include "ui/win32/hot_key_win32.h"
 #include "win_test_support.h"
 

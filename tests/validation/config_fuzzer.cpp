@@ -10,14 +10,14 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/app_settings.h"
+#include "core/validate_window.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/file_system.h"
 #include "platform/parsed_profile_reader.h"
 #include "platform/profile_parser.h"
 #include "platform/sound_player.h"
 #include "server/validation_server.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
 #include "validation/validator.h"
 
 namespace {

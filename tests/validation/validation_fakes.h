@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "core/app_settings.h"
+#include "core/validate_window.h"
+#include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/file_system.h"
 #include "platform/parsed_profile_reader.h"
@@ -25,10 +28,7 @@
 #include "platform/profile_reader.h"
 #include "platform/sound_player.h"
 #include "platform/sync.h"
-#include "host/host_values.h"
 #include "server/validation_server.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
 #include "validation/validator.h"
 
 namespace volantis::testing {

@@ -10,15 +10,15 @@
 #include <iterator>
 #include <string>
 
+#include "core/app_settings.h"
+#include "core/validate_window.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/file_system.h"
 #include "platform/parsed_profile_reader.h"
 #include "platform/profile_reader.h"
 #include "server/validation_server.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
-#include "validation/validator.h"
 #include "timing_fakes.h"
+#include "validation/validator.h"
 
 namespace {
 

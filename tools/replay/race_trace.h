@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/race_definition.h"
 #include "race/gate_crossing.h"
-#include "race/race_definition.h"
 #include "replay.h"
 
 namespace volantis::replay {

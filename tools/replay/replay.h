@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/app_settings.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "track_csv.h"
-#include "ui/app_settings.h"
 
 namespace volantis::replay {
 

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "host/win32/ensure_menu.h"
-#include "host/win32/module_commands.h"
 #include "platform/clock.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -21,7 +20,7 @@ WNDPROC g_pass_on = nullptr;
 
 HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-HostHook::HostHook(std::shared_ptr<AppSettings> settings) : settings_(std::move(settings)) { g_hook = this; }
+HostHook::HostHook(HookedCommandsFactory make_commands) : make_commands_(std::move(make_commands)) { g_hook = this; }
 
 HostHook::~HostHook() {
   if (g_hook == this) g_hook = nullptr;
@@ -58,7 +57,7 @@ void HostHook::SetUp() {
   EnsureMenu(host_window, ModuleInstance());
   // Loads the settings, registers the hot key, then creates the race state and
   // the Validate and Results windows.
-  commands = std::make_unique<ModuleCommands>(host_window, settings_);
+  commands = make_commands_(host_window);
   router = std::make_unique<CommandRouter>(*commands, SystemClock());
   ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HostHook::HookedProcedure),
                        &own_reference_);

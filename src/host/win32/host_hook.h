@@ -5,25 +5,33 @@
 // procedure, and the orderly end of the deinit entry.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "host/command_router.h"
-
-namespace volantis {
-struct AppSettings;
-}
+#include "host/command_targets.h"
 
 namespace volantis::win32 {
 
-class ModuleCommands;
+// What the module's commands act on, once the host's window is hooked; End is
+// the orderly end of the work behind them (the workers are waited for, at most
+// the end's bound). The application makes them.
+class HookedCommands : public CommandTargets {
+ public:
+  virtual void End() = 0;
+};
+
+// Makes the commands for the hooked host window (loads the settings, registers
+// the hot key, then creates the long-lived objects and the windows).
+using HookedCommandsFactory = std::function<std::unique_ptr<HookedCommands>(HWND host_window)>;
 
 inline constexpr const char* kHostWindowClass = "FS98MAIN";
 inline constexpr UINT kStartupTimerMs = 200;
 
 class HostHook {
  public:
-  // settings: the program-wide settings, shared with everything this record creates.
-  explicit HostHook(std::shared_ptr<AppSettings> settings);
+  // make_commands: called once, by the one-time set-up on the host's user-interface thread.
+  explicit HostHook(HookedCommandsFactory make_commands);
   // Runs with the module's static objects, under the loader's lock, so it waits
   // for nothing. A hooked module keeps itself loaded until End has run, so all
   // that can be left here is the start-up timer of a module that never hooked
@@ -55,7 +63,7 @@ class HostHook {
   WNDPROC saved_procedure = nullptr;
   // The long-lived objects (race state, Validate and Results windows) and the
   // command targets over them; created by the one-time set-up.
-  std::unique_ptr<ModuleCommands> commands;
+  std::unique_ptr<HookedCommands> commands;
   std::unique_ptr<CommandRouter> router;
 
  private:
@@ -65,7 +73,7 @@ class HostHook {
   void SetUp();
   void Unhook();
 
-  std::shared_ptr<AppSettings> settings_;
+  HookedCommandsFactory make_commands_;
   UINT_PTR timer_id_ = 0;
   bool set_up_ = false;
   bool ended_ = false;

@@ -2,7 +2,7 @@
 // The validation hot key registered on one window (the host's main window).
 #include <windows.h>
 
-#include "ui/hot_key.h"
+#include "core/hot_key.h"
 
 namespace volantis::win32 {
 

@@ -2,7 +2,7 @@
 // The Log window (template "Volantis Log"): the race log and the live position.
 // Closed (hidden) by its close box or Escape; Enter does nothing; the log edit
 // follows the window's size.
-#include "ui/log_window.h"
+#include "core/log_window.h"
 #include "ui/win32/modeless_log_dialog.h"
 
 namespace volantis::win32 {

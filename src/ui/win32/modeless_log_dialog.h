@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/log_window.h"
 #include "platform/sync.h"
-#include "ui/log_window.h"
 #include "ui/win32/window_icon.h"
 
 namespace volantis::win32 {

@@ -9,11 +9,11 @@
 
 #include <functional>
 
+#include "core/app_settings.h"
+#include "core/hot_key.h"
+#include "core/log_window.h"
+#include "core/validate_window.h"
 #include "platform/settings_store.h"
-#include "ui/app_settings.h"
-#include "ui/hot_key.h"
-#include "ui/log_window.h"
-#include "ui/validate_window.h"
 #include "ui/win32/log_dialog.h"
 #include "ui/win32/results_window.h"
 #include "ui/win32/validate_dialog.h"

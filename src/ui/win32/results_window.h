@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "ui/app_settings.h"
+#include "core/app_settings.h"
 #include "ui/win32/window_icon.h"
 
 namespace volantis::win32 {

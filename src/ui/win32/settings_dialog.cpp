@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
+#include "core/settings_profile.h"
 #include "resource.h"
-#include "ui/settings_profile.h"
 #include "ui/win32/dialog_controls_win32.h"
 
 namespace volantis::win32 {

@@ -4,9 +4,9 @@
 // buttons, which act on AppSettings at once (and so survive Cancel).
 #include <windows.h>
 
+#include "core/app_settings.h"
+#include "core/hot_key.h"
 #include "platform/settings_store.h"
-#include "ui/app_settings.h"
-#include "ui/hot_key.h"
 #include "ui/race_settings.h"
 
 namespace volantis::win32 {

@@ -4,7 +4,7 @@
 // box reads the edit's text back into the log and hides it.
 #include <functional>
 
-#include "ui/validate_window.h"
+#include "core/validate_window.h"
 #include "ui/win32/modeless_log_dialog.h"
 
 namespace volantis::win32 {

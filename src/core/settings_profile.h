@@ -2,9 +2,9 @@
 // Loading and saving the ten user settings of AppSettings in the profile's
 // section "Settings". Nothing is bounded on load: what the profile holds is used
 // as it is (only the hot-key values keep just their low 16 bits).
+#include "core/app_settings.h"
+#include "core/hot_key.h"
 #include "platform/settings_store.h"
-#include "ui/app_settings.h"
-#include "ui/hot_key.h"
 
 namespace volantis {
 

@@ -1,8 +1,8 @@
-#include "ui/hot_key.h"
+#include "core/hot_key.h"
 
+#include "core/app_settings.h"
+#include "core/settings_profile.h"
 #include "platform/text_format.h"
-#include "ui/app_settings.h"
-#include "ui/settings_profile.h"
 
 namespace volantis {
 

@@ -1,4 +1,4 @@
-#include "ui/settings_profile.h"
+#include "core/settings_profile.h"
 
 namespace volantis {
 namespace {

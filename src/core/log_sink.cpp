@@ -1,4 +1,4 @@
-#include "ui/log_sink.h"
+#include "core/log_sink.h"
 
 namespace volantis {
 

@@ -1,4 +1,4 @@
-#include "host/module_core.h"
+#include "app/module_core.h"
 
 #include <utility>
 

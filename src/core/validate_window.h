@@ -4,10 +4,10 @@
 // year, hour, minute, second, two spaces).
 #include <string>
 
+#include "core/log_sink.h"
+#include "core/log_window.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
-#include "ui/log_sink.h"
-#include "ui/log_window.h"
 
 namespace volantis {
 

@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "host/quiet_at_end.h"
+#include "app/quiet_at_end.h"
+#include "core/app_settings.h"
+#include "core/validate_window.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/host_memory.h"
@@ -32,8 +34,6 @@
 #include "server/race_results_submission.h"
 #include "server/race_server_client.h"
 #include "server/record_results_journal.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
 #include "validation/validator.h"
 
 namespace volantis {

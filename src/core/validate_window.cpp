@@ -1,4 +1,4 @@
-#include "ui/validate_window.h"
+#include "core/validate_window.h"
 
 namespace volantis {
 

@@ -1,7 +1,8 @@
-#include "host/win32/module_commands.h"
+#include "app/win32/module_commands.h"
 
 #include <cstdlib>
 
+#include "core/settings_profile.h"
 #include "host/win32/ensure_menu.h"
 #include "host/win32/host_hook.h"
 #include "host/win32/window_poster.h"
@@ -14,7 +15,6 @@
 #include "platform/record_files.h"
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
-#include "ui/settings_profile.h"
 
 namespace volantis::win32 {
 namespace {

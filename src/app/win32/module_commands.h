@@ -1,20 +1,20 @@
 #pragma once
 // The module's long-lived objects and what each command does with them: the one
-// implementation of CommandTargets, created by the one-time set-up and destroyed
+// implementation of the hook's commands, created by the one-time set-up and destroyed
 // at unload.
 #include <windows.h>
 
 #include <memory>
 
-#include "host/command_targets.h"
-#include "host/module_core.h"
+#include "app/module_core.h"
+#include "core/app_settings.h"
+#include "core/validate_window.h"
+#include "host/win32/host_hook.h"
 #include "platform/settings_store.h"
 #include "race/race_monitor.h"
 #include "race/race_state.h"
 #include "server/race_results_submission.h"
 #include "server/race_server_client.h"
-#include "ui/app_settings.h"
-#include "ui/validate_window.h"
 #include "ui/win32/hot_key_win32.h"
 #include "ui/win32/module_windows.h"
 #include "validation/validator.h"
@@ -24,7 +24,7 @@ namespace volantis::win32 {
 inline constexpr const char* kStopRaceQuestion = "Stop the race?";
 inline constexpr const char* kMessageBoxCaption = "Volantis.dll";
 
-class ModuleCommands : public CommandTargets {
+class ModuleCommands : public HookedCommands {
  public:
   // Loads the settings from the user's profile and registers the validation hot
   // key on host_window, then builds the race state and the module's windows.
@@ -37,7 +37,7 @@ class ModuleCommands : public CommandTargets {
   // The orderly end of the module's work (see ModuleCore::End), waiting at most
   // kEndWaitMs for the workers; then the hot key is given back. The windows
   // stay until this object goes.
-  void End();
+  void End() override;
   ModuleCommands(const ModuleCommands&) = delete;
   ModuleCommands& operator=(const ModuleCommands&) = delete;
 

@@ -1,4 +1,4 @@
-#include "host/quiet_at_end.h"
+#include "app/quiet_at_end.h"
 
 namespace volantis {
 

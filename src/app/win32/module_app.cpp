@@ -3,8 +3,9 @@
 
 #include <memory>
 
+#include "app/win32/module_commands.h"
+#include "core/app_settings.h"
 #include "host/win32/host_hook.h"
-#include "ui/app_settings.h"
 
 namespace volantis::win32 {
 namespace {
@@ -25,7 +26,9 @@ class ModuleApp {
 
   // Shared with the workers, which may read them until they have ended.
   std::shared_ptr<AppSettings> settings = std::make_shared<AppSettings>();
-  HostHook hook{settings};
+  HostHook hook{[settings = settings](HWND host_window) -> std::unique_ptr<HookedCommands> {
+    return std::make_unique<ModuleCommands>(host_window, settings);
+  }};
 };
 
 ModuleApp g_app;

@@ -1,4 +1,4 @@
-#include "race/race_definition.h"
+#include "core/race_definition.h"
 
 namespace volantis {
 

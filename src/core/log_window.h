@@ -5,8 +5,8 @@
 // LogView supplied by the Windows half.
 #include <string>
 
+#include "core/log_sink.h"
 #include "platform/sync.h"
-#include "ui/log_sink.h"
 
 namespace volantis {
 

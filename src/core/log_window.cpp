@@ -1,4 +1,4 @@
-#include "ui/log_window.h"
+#include "core/log_window.h"
 
 #include <cmath>
 #include <cstdlib>
