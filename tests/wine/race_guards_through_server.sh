@@ -24,51 +24,19 @@ shift
 cases="${*:-race ports copies percent}"
 wanted() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 
-if [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
-  servers=""
-  for b in native native-asan native-tsan native-bench; do
-    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
-  done
-  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" --aircraft 0 \
-    --course "$here/fixtures/two_gate_sprint.course" -- "$0" "$sim" $cases
-fi
+. "$here/through_server_lib.sh"
+# shellcheck disable=SC2086 # one argument for each case
+under_race_server "$0" "$sim" $cases
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/race-guards-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 VOLANTIS_WINE_ARCH="$("$root/tools/wine/run-wine.sh" --arch-of "$sim/fs9.exe")" || exit 1
 export VOLANTIS_WINE_ARCH
-server_url="http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT"
-
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
-# expect_count WHAT FILE TEXT COUNT: TEXT appears on exactly COUNT lines of FILE.
-expect_count() {
-  local got
-  got=$(grep -cF -- "$3" "$2")
-  if [ "$got" -eq "$4" ]; then echo "PASS $1"; else fail "$1: '$3' on $got lines, not $4"; fi
-}
-
-# control QUERY: the race server's control page.
-control() {
-  curl -sf --noproxy '*' "$server_url/control?$1" >/dev/null || fail "control page refused: $1"
-}
-
 # prefix NAME PLAYER PORT: a Wine prefix with the pilot's settings.
-prefix() {
-  "$root/tools/wine/store-settings.sh" "$work/$1" "$2" "$VOLANTIS_RACE_SERVER" "$3" \
-    '"SoundValidate"=dword:00000000' '"SoundRaceResults"=dword:00000000' '"SoundCross"=dword:00000000' \
-    '"SoundSkip"=dword:00000000' '"SoundEnd"=dword:00000000' >/dev/null || exit 1
-}
+prefix() { quiet_prefix "$work/$1" "$2" "$3"; }
 
 # install DIR: a simulator folder with the stand-in installation of the race aircraft.
-install() {
-  mkdir -p "$1"
-  cp -a "$sim/." "$1/"
-  cp -a "$root/tests/fixtures/sim/Aircraft" "$1/"
-}
+install() { install_sim "$1"; }
 
 # run PREFIX DIR [wine arguments...]: runs the simulator (or the given command)
 # in DIR; its output, without carriage returns, in DIR/output.txt, and the

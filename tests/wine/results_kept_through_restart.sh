@@ -30,58 +30,25 @@ sim="$1"
 shift
 cases="${*:-down ended ok refused retryable rejudge}"
 wanted() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
-native_builds="native native-asan native-tsan native-bench"
-
-if [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
-  servers=""
-  for b in $native_builds; do
-    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
-  done
-  # shellcheck disable=SC2086 # one argument for each case
-  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" --aircraft 0 \
-    --course "$here/fixtures/two_gate_sprint.course" -- "$0" "$sim" $cases
-fi
+. "$here/through_server_lib.sh"
+# shellcheck disable=SC2086 # one argument for each case
+under_race_server "$0" "$sim" $cases
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/results-kept-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 VOLANTIS_WINE_ARCH="$("$root/tools/wine/run-wine.sh" --arch-of "$sim/fs9.exe")" || exit 1
 export VOLANTIS_WINE_ARCH
-server_url="http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT"
 resend_text="Resending the results of the race of "
 
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
-pass() { echo "PASS $*"; }
-# expect_count WHAT FILE TEXT COUNT: TEXT appears on exactly COUNT lines of FILE.
-expect_count() {
-  local got
-  got=$(grep -cF -- "$3" "$2")
-  if [ "$got" -eq "$4" ]; then pass "$1"; else fail "$1: '$3' on $got lines, not $4"; fi
-}
 expect_equal() {
   if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: '$2', not '$3'"; fi
 }
 
-control() {
-  curl -sf --noproxy '*' "$server_url/control?$1" >/dev/null || fail "control page refused: $1"
-}
-
 # prefix NAME: a Wine prefix with the pilot's settings, kept across the runs of a case.
-prefix() {
-  "$root/tools/wine/store-settings.sh" "$work/$1/prefix" "Ann Lee" "$VOLANTIS_RACE_SERVER" "$VOLANTIS_RACE_PORT" \
-    '"SoundValidate"=dword:00000000' '"SoundRaceResults"=dword:00000000' '"SoundCross"=dword:00000000' \
-    '"SoundSkip"=dword:00000000' '"SoundEnd"=dword:00000000' >/dev/null || exit 1
-}
+prefix() { quiet_prefix "$work/$1/prefix" "Ann Lee" "$VOLANTIS_RACE_PORT"; }
 
 # install NAME: the case's simulator folder with the stand-in installation of the race aircraft.
-install() {
-  mkdir -p "$work/$1/sim"
-  cp -a "$sim/." "$work/$1/sim/"
-  cp -a "$root/tests/fixtures/sim/Aircraft" "$work/$1/sim/"
-}
+install() { install_sim "$work/$1/sim"; }
 
 # run NAME RUN SCRIPT: runs the simulator of case NAME with SCRIPT in its prefix;
 # the simulator's output, without carriage returns, in NAME/RUN.out, the server's
