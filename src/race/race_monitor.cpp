@@ -105,6 +105,7 @@ void RaceMonitor::Record(bool paused) {
 void RaceMonitor::MonitorThread() {
   memory_attached_ = memory_.Attach();
   attach_reported_ = false;
+  if (services_.recorder != nullptr) services_.recorder->BeginTrack();
   while (state_.stop_event.Wait(kMonitorPeriodMs) == WaitResult::kTimeout) {
     MonitorCycle();
   }

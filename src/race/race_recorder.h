@@ -38,6 +38,9 @@ class RaceRecorder {
   // A race starts (user-interface thread, no monitor running). Returns the
   // record's name, empty when there is none.
   virtual std::string BeginRace(const RaceRecordFacts& facts) = 0;
+  // The monitor starts (on its thread, before its first cycle): the place for
+  // whatever upkeep of the records may take a while.
+  virtual void BeginTrack() = 0;
   // Every cycle of the monitor, on its thread.
   virtual void RecordCycle(const TrackSample& sample) = 0;
   // The monitor ends (on its thread): what is buffered is written.

@@ -74,18 +74,16 @@ std::string RaceRecords::BeginRace(const RaceRecordFacts& facts) {
   }
   track_rows_ = 0;
   rows_since_flush_ = 0;
+  prune_pending_ = false;
+  // No record yet, so nothing echoes into one: the line goes straight to the log.
+  auto give_up = [this](const std::string& why) {
+    log_.Log(kLogNormal, kFailedLine, why.c_str());
+    return std::string();
+  };
 
   const std::string races = files_.RacesFolder();
-  if (races.empty()) {
-    failed_ = false;  // so that Fail reports
-    Fail("the pilot's data folder is unknown");
-    return std::string();
-  }
-  if (files_.CreateFolder(races) == FolderCreation::kFailed) {
-    failed_ = false;
-    Fail("cannot make the folder " + races);
-    return std::string();
-  }
+  if (races.empty()) return give_up("the pilot's data folder is unknown");
+  if (files_.CreateFolder(races) == FolderCreation::kFailed) return give_up("cannot make the folder " + races);
   const int64_t started = now_utc_();
   std::string name;
   std::string folder;
@@ -95,31 +93,23 @@ std::string RaceRecords::BeginRace(const RaceRecordFacts& facts) {
     folder = files_.Join(races, name);
     made = files_.CreateFolder(folder);
   }
-  if (made != FolderCreation::kCreated) {
-    failed_ = false;
-    Fail("cannot make the folder " + folder);
-    return std::string();
-  }
+  if (made != FolderCreation::kCreated) return give_up("cannot make the folder " + folder);
 
-  std::string problem;
   if (!WriteTextFile(files_.Join(folder, "race.txt"), RaceText(facts, started, reference_set_))) {
-    problem = "cannot write race.txt in " + folder;
-  } else if (!WriteTextFile(files_.Join(folder, "course.txt"), facts.course_text + "\n")) {
-    problem = "cannot write course.txt in " + folder;
-  } else {
-    track_ = files_.Open(files_.Join(folder, "track.csv"), "wb");
-    if (!track_ || std::fputs(kTrackHeaderLine, track_.get()) < 0) problem = "cannot write track.csv in " + folder;
+    return give_up("cannot write race.txt in " + folder);
   }
-  UniqueFile log_file;
-  if (problem.empty()) {
-    log_file = files_.Open(files_.Join(folder, "log.txt"), "wb");
-    if (!log_file) problem = "cannot write log.txt in " + folder;
+  if (!WriteTextFile(files_.Join(folder, "course.txt"), facts.course_text + "\n")) {
+    return give_up("cannot write course.txt in " + folder);
   }
-  if (!problem.empty()) {
+  track_ = files_.Open(files_.Join(folder, "track.csv"), "wb");
+  if (!track_ || std::fputs(kTrackHeaderLine, track_.get()) < 0) {
     track_.reset();
-    failed_ = false;
-    Fail(problem);
-    return std::string();
+    return give_up("cannot write track.csv in " + folder);
+  }
+  UniqueFile log_file = files_.Open(files_.Join(folder, "log.txt"), "wb");
+  if (!log_file) {
+    track_.reset();
+    return give_up("cannot write log.txt in " + folder);
   }
   {
     ScopedCriticalSection hold(lock_);
@@ -128,8 +118,14 @@ std::string RaceRecords::BeginRace(const RaceRecordFacts& facts) {
     log_file_ = std::move(log_file);
     failed_ = false;
   }
-  Prune();
+  prune_pending_ = true;
   return name;
+}
+
+void RaceRecords::BeginTrack() {
+  if (!prune_pending_) return;
+  prune_pending_ = false;
+  Prune();
 }
 
 void RaceRecords::Prune() {

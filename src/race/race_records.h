@@ -9,8 +9,10 @@
 // file that cannot be written costs one line in the race log, and the race is
 // judged and submitted as usual without a record.
 //
-// Threads: BeginRace on the user-interface thread while no monitor runs;
-// RecordCycle and EndTrack on the monitor thread; Echo on any thread.
+// Threads: BeginRace on the user-interface thread while no monitor runs (it
+// only makes the record's files); BeginTrack (which removes the records beyond
+// the newest kRaceRecordsKept), RecordCycle and EndTrack on the monitor thread;
+// Echo on any thread.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -43,6 +45,7 @@ class RaceRecords : public RaceRecorder, public LogEcho {
   RaceRecords& operator=(const RaceRecords&) = delete;
 
   std::string BeginRace(const RaceRecordFacts& facts) override;
+  void BeginTrack() override;
   void RecordCycle(const TrackSample& sample) override;
   void EndTrack() override;
   void Echo(const std::string& message) override;
@@ -75,6 +78,7 @@ class RaceRecords : public RaceRecorder, public LogEcho {
   UniqueFile track_;
   int64_t track_rows_ = 0;
   int rows_since_flush_ = 0;
+  bool prune_pending_ = false;  // set by BeginRace, done by BeginTrack
 };
 
 }  // namespace volantis

@@ -3,7 +3,6 @@
 // and all; and recording changes nothing the pilot sees.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,13 +18,6 @@
 
 namespace volantis {
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<replay::TrackRow> Track(const std::string& text) {
   std::istringstream in(text);
@@ -51,11 +43,10 @@ struct LiveRace : testing::JudgeBench {
     settings.race_definition.clock_offset = -3.25;
     clock.frequency = 3579545;
     state.log->SetEcho(&records);
-    // The thread is not started: the test runs the cycles itself.
-    services.start_thread = [](std::function<void()>) { return true; };
   }
   ~LiveRace() { state.log->SetEcho(nullptr); }
 
+  // The thread is not started: the test runs the cycles itself.
   static RaceServices Recording(RaceServices services, RaceRecorder* recorder) {
     services.start_thread = [](std::function<void()>) { return true; };
     services.recorder = recorder;
@@ -65,6 +56,7 @@ struct LiveRace : testing::JudgeBench {
   void Fly(const std::vector<replay::TrackRow>& rows) {
     monitor.StartRace();
     state.done_event.Set();  // no monitor thread runs
+    records.BeginTrack();     // what the monitor thread does first
     for (const replay::TrackRow& row : rows) {
       memory.Write<int64_t>(kOffsetLatitude, row.lat_raw);
       memory.Write<int64_t>(kOffsetLongitude, row.lon_raw);
@@ -90,7 +82,7 @@ struct LiveRace : testing::JudgeBench {
     return events;
   }
   std::string RecordFile(const std::string& file) {
-    return ReadText(files.Join(files.Join(files.RacesFolder(), state.record_name), file));
+    return testing::ReadWholeFile(files.Join(files.Join(files.RacesFolder(), state.record_name), file));
   }
 };
 
@@ -117,7 +109,7 @@ std::vector<std::string> Rejudged(const std::string& course, const std::string& 
 
 // A flight with pauses in it (as after a menu command), made from a fixture.
 std::vector<replay::TrackRow> FlightWithPauses() {
-  std::vector<replay::TrackRow> rows = Track(ReadText(VOLANTIS_RACE_FIXTURES "/antimeridian.csv"));
+  std::vector<replay::TrackRow> rows = Track(testing::ReadWholeFile(VOLANTIS_RACE_FIXTURES "/antimeridian.csv"));
   for (std::size_t i = 300; i < rows.size(); i += 997) {
     for (std::size_t j = i; j < i + 12 && j < rows.size(); ++j) rows[j].paused = true;
   }
@@ -125,7 +117,7 @@ std::vector<replay::TrackRow> FlightWithPauses() {
 }
 
 TEST(RecordRejudgeTest, TheRecordJudgesAgainToTheSameEventsAndResults) {
-  const std::string course = ReadText(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
+  const std::string course = testing::ReadWholeFile(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
   LiveRace live(true, course);
   live.Fly(FlightWithPauses());
   ASSERT_TRUE(live.state.finished);
@@ -150,7 +142,7 @@ TEST(RecordRejudgeTest, TheRecordJudgesAgainToTheSameEventsAndResults) {
 }
 
 TEST(RecordRejudgeTest, RecordingChangesNothingThePilotSees) {
-  const std::string course = ReadText(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
+  const std::string course = testing::ReadWholeFile(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
   LiveRace recorded(true, course);
   recorded.Fly(FlightWithPauses());
   LiveRace unrecorded(false, course);

@@ -25,16 +25,6 @@ using testing::TransportFailure;
 constexpr int64_t kNow = 1796919600 - 80 * 60;  // 2026-12-10 15:00:00 UTC
 constexpr int64_t kDay = 24 * 3600;
 
-std::string ReadText(const std::string& path) {
-  std::string text;
-  UniqueFile file = SystemRecordFiles().Open(path, "rb");
-  if (!file) return text;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) text.append(buffer, got);
-  return text;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -70,7 +60,7 @@ class ResultsKeptTest : public ::testing::Test {
     return name;
   }
   std::string ResultsText(const std::string& record) {
-    return ReadText(files_.Join(files_.Join(files_.RacesFolder(), record), "results.txt"));
+    return testing::ReadWholeFile(files_.Join(files_.Join(files_.RacesFolder(), record), "results.txt"));
   }
   std::string LastStatus(const std::string& record) {
     std::string status;

@@ -1,6 +1,7 @@
 #pragma once
 // The system's record files with the races folder of a test's choosing (empty:
 // the pilot's data folder is unknown), and a fresh folder to put it in.
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -29,6 +30,17 @@ class RecordFilesIn : public RecordFiles {
   RecordFiles& system_ = SystemRecordFiles();
   std::string races_;
 };
+
+// The whole of a file; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::string& path) {
+  std::string text;
+  UniqueFile file = SystemRecordFiles().Open(path, "rb");
+  if (!file) return text;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) text.append(buffer, got);
+  return text;
+}
 
 // A new empty folder under the temporary folder, removed with everything in it
 // when the object goes.
