@@ -2,7 +2,9 @@
 # Installs everything the build, the tests and the demo need on a Debian 12 machine.
 # Safe to run again: apt-get skips what is already there. Both Wines: 32-bit
 # Wine runs only where the machine executes 32-bit programs; 64-bit Wine runs
-# everywhere (tools/wine/run-wine.sh picks the one each program needs).
+# everywhere (tools/wine/run-wine.sh picks the one each program needs). Where
+# the machine refuses 32-bit programs, the 32-bit suite runs inside an emulated
+# machine built from Debian's packages (tools/vm): qemu and debootstrap for that.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
@@ -20,5 +22,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools \
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
   wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick unzip \
-  iproute2 procps curl ca-certificates >/dev/null
+  iproute2 procps curl ca-certificates \
+  qemu-system-x86 debootstrap e2fsprogs >/dev/null
 echo "dependencies installed"

@@ -2,7 +2,7 @@
 # The inner half of the demo: runs with VOLANTIS_RACE_SERVER / VOLANTIS_RACE_PORT
 # set by tools/netns/with-race-server.sh. Stores the pilot's settings in the Wine
 # prefix's registry, runs the stand-in simulator's script, then fetches the
-# server's results page.
+# server's results page (the demo shows it in a browser afterwards).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$1
@@ -27,17 +27,12 @@ for bmp in "$out"/sim/*.bmp; do
   convert "$bmp" "$out/$(basename "$bmp" .bmp).png" && rm -f "$bmp"
 done
 cp "$VOLANTIS_RACE_RESULTS" "$out/results.jsonl" 2>/dev/null || true
-curl -s --max-time 10 "http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results" \
-  >"$out/results-page.html" || true
-# The results page as the pilot's browser shows it (Wine here has no browser engine).
 results_url="http://$VOLANTIS_RACE_SERVER:$VOLANTIS_RACE_PORT/validate?op=show_race_results"
-if command -v chromium >/dev/null; then
-  profile="$(mktemp -d)"
-  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
-    --window-size=1024,400 --screenshot="$out/4-results-page.png" "$results_url" >/dev/null 2>&1 || true
-  rm -rf "$profile"
-fi
+python3 - "$results_url" "$out/results-page.html" <<'PY' || true
+import sys, urllib.request
+with urllib.request.urlopen(sys.argv[1], timeout=10) as answer, open(sys.argv[2], "wb") as page:
+    page.write(answer.read())
+PY
 echo
 echo "== results recorded by the race server"
 cat "$out/results.jsonl" 2>/dev/null || echo "(none)"

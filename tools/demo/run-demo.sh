@@ -22,16 +22,25 @@ bash tools/ci/install-deps.sh
 # Only the demo needs a browser: it shows the server's results page as a pilot sees it.
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
 
-# The 32-bit module is the product; a machine that cannot execute 32-bit programs
-# runs the same sources built for 64-bit Windows under 64-bit Wine instead.
-# VOLANTIS_WINE_ARCH=win32 or win64 chooses.
-wine_arch=${VOLANTIS_WINE_ARCH:-}
-if [ -z "$wine_arch" ]; then
-  if tools/wine/run-wine.sh --probe-32 >/dev/null; then wine_arch=win32; else wine_arch=win64; fi
-fi
+# The 32-bit module is the product, and the demo runs it on every machine:
+# directly under 32-bit Wine where the machine executes 32-bit programs, and
+# inside a small emulated machine (tools/vm/run-in-vm.sh) where it does not.
+# VOLANTIS_WINE_ARCH=win64 runs the same sources built for 64-bit Windows under
+# 64-bit Wine instead (faster where the emulated machine would be needed).
+wine_arch=${VOLANTIS_WINE_ARCH:-win32}
+in_vm=0
 case "$wine_arch" in
-  win32) echo "== this machine executes 32-bit programs: the demo runs the 32-bit module (the product) under 32-bit Wine" ;;
-  win64) echo "== the demo runs the 64-bit build of the module under 64-bit Wine ($(tools/wine/run-wine.sh --probe-32 | sed 's/^run-wine: //'))" ;;
+  win32)
+    if tools/wine/run-wine.sh --probe-32 >/dev/null; then
+      echo "== this machine executes 32-bit programs: the demo runs the 32-bit module (the product) under 32-bit Wine"
+    else
+      in_vm=1
+      echo "== this machine does not execute 32-bit programs: the demo runs the 32-bit module (the product)"
+      echo "   under 32-bit Wine inside an emulated machine (tools/vm/run-in-vm.sh; its first run builds the"
+      echo "   machine's image from Debian's packages, several minutes; VOLANTIS_WINE_ARCH=win64 runs the"
+      echo "   64-bit build under 64-bit Wine instead)"
+    fi ;;
+  win64) echo "== the demo runs the 64-bit build of the module under 64-bit Wine (VOLANTIS_WINE_ARCH=win64)" ;;
   *) echo "VOLANTIS_WINE_ARCH must be win32 or win64, not '$wine_arch'" >&2; exit 2 ;;
 esac
 
@@ -54,9 +63,24 @@ cp -r tests/fixtures/sim/Aircraft "$out/sim/"
 cp "$out/demo.csv" "$out/sim/"
 cp tools/demo/demo-race.fs9 "$out/sim/"
 
-echo "== racing (the stand-in race server runs in its own network namespace)"
-tools/netns/with-race-server.sh build/native/tools/race-server/volantis-race-server \
-  --course "$out/demo.course" --aircraft 0 -- bash tools/demo/demo-race.sh "$out"
+race=(tools/netns/with-race-server.sh build/native/tools/race-server/volantis-race-server
+      --course "$out/demo.course" --aircraft 0 -- bash tools/demo/demo-race.sh "$out")
+if [ "$in_vm" = 1 ]; then
+  echo "== racing inside the emulated machine (the stand-in race server runs in a network namespace of its own there)"
+  bash tools/vm/run-in-vm.sh --build-image
+  bash tools/vm/run-in-vm.sh --timeout 1800 -- "${race[@]}"
+else
+  echo "== racing (the stand-in race server runs in its own network namespace)"
+  "${race[@]}"
+fi
+# The results page as the pilot's browser shows it (Wine here has no browser engine).
+if command -v chromium >/dev/null && [ -s "$out/results-page.html" ]; then
+  profile="$(mktemp -d)"
+  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --window-size=1024,400 --screenshot="$out/4-results-page.png" "file://$out/results-page.html" >/dev/null 2>&1 || true
+  rm -rf "$profile"
+fi
 
 echo
 echo "== the race explained and mapped by the module's own judge (volantis-replay --explain --map)"
