@@ -9,7 +9,7 @@
 #     machine (tools/vm/run-in-vm.sh) where it does not; the summary names which.
 #     The 32-bit build is also checked statically on every machine.
 # VOLANTIS_WINE_ARCH=win32 or win64 runs only that Windows suite under Wine.
-# VOLANTIS_VM_TIME_LIMIT (seconds, default 3000) bounds the emulated machine's run.
+# VOLANTIS_VM_TIME_LIMIT (seconds, default 2400) bounds the emulated machine's run.
 # Ends with one line "N passed, N failed".
 set -uo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -128,7 +128,7 @@ run_win32_in_vm() {
     return
   fi
   run_script "the emulated machine's runner" ctest --test-dir build/native-asan -L vm --output-on-failure
-  run_script "$name" bash tools/vm/run-in-vm.sh --timeout "${VOLANTIS_VM_TIME_LIMIT:-3000}" -- \
+  run_script "$name" bash tools/vm/run-in-vm.sh --timeout "${VOLANTIS_VM_TIME_LIMIT:-2400}" -- \
     ctest --preset win32 -j "$jobs"
 }
 
