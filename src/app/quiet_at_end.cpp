@@ -13,9 +13,9 @@ void QuietAtEndSoundPlayer::Stop() {
   player_.Stop();
 }
 
-void QuietAtEndPoster::PostCommand(uint32_t command, uint32_t long_param) {
+void QuietAtEndPoster::PostCommand(uint32_t command) {
   if (end_.cancelled()) return;
-  poster_->PostCommand(command, long_param);
+  poster_->PostCommand(command);
 }
 
 }  // namespace volantis

@@ -33,7 +33,7 @@ class QuietAtEndSoundPlayer : public SoundPlayer {
 class QuietAtEndPoster : public HostPoster {
  public:
   QuietAtEndPoster(std::unique_ptr<HostPoster> poster, CancelSignal& end) : poster_(std::move(poster)), end_(end) {}
-  void PostCommand(uint32_t command, uint32_t long_param) override;
+  void PostCommand(uint32_t command) override;
 
  private:
   std::unique_ptr<HostPoster> poster_;

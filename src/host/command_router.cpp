@@ -4,13 +4,13 @@
 
 namespace volantis {
 
-void CommandRouter::Route(uint32_t message, uint32_t word_param, uint32_t long_param) {
+void CommandRouter::Route(uint32_t message, uint32_t word_param) {
   switch (message) {
     case kMsgNcPaint:
       targets_.EnsureMenu();
       break;
     case kMsgCommand:
-      RunCommand(word_param, long_param);
+      RunCommand(word_param);
       break;
     case kMsgHotKey:
       targets_.StartValidation();  // whichever hot key it was
@@ -31,7 +31,7 @@ void CommandRouter::RunPaused(Dialog dialog) {
   dialog();
 }
 
-void CommandRouter::RunCommand(uint32_t command, uint32_t long_param) {
+void CommandRouter::RunCommand(uint32_t command) {
   switch (command) {
     case kCmdStopRace: {
       // The question is about the race running now; a race started while the
@@ -65,13 +65,15 @@ void CommandRouter::RunCommand(uint32_t command, uint32_t long_param) {
       if (targets_.IsMonitorRunning()) targets_.StopRace();
       targets_.StartRace();
       break;
-    case kCmdRaceFinished:
-      // The judge names the race that finished; a newer race has replaced it if
-      // a Start Race was handled first, and that one must go on.
-      if (long_param != 0 && long_param != targets_.CurrentRaceSerial()) break;
+    case kCmdRaceFinished: {
+      // The judge notes which race finished before it posts the command: if a
+      // newer race was started first, that one must go on.
+      const uint32_t finished = targets_.TakeFinishedRace();
+      if (finished != 0 && finished != targets_.CurrentRaceSerial()) break;
       targets_.StopRace();
       targets_.StartResultsSubmission();
       break;
+    }
     case kCmdHostWatched:
       targets_.SetCommandTick(clock_.TickCount());
       break;

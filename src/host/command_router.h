@@ -17,16 +17,16 @@ class CommandRouter {
  public:
   CommandRouter(CommandTargets& targets, Clock& clock) : targets_(targets), clock_(clock) {}
 
-  // message, word_param and long_param as the window procedure received them. A
-  // command is matched against the whole 32-bit word parameter, so a notification
-  // code in the high half makes it a different command. A Race Finished whose
-  // long parameter names a race (not 0) acts only if that race is still the
-  // current one. Exceptions of the targets pass through to the caller; the
-  // paused flag is cleared on the way out regardless.
-  void Route(uint32_t message, uint32_t word_param, uint32_t long_param = 0);
+  // message and word_param as the window procedure received them. A command is
+  // matched against the whole 32-bit word parameter, so a notification code in
+  // the high half makes it a different command. A Race Finished whose finish
+  // the judge announced for an earlier race than the current one does
+  // nothing. Exceptions of the targets pass through to the caller; the paused flag
+  // is cleared on the way out regardless.
+  void Route(uint32_t message, uint32_t word_param);
 
  private:
-  void RunCommand(uint32_t command, uint32_t long_param);
+  void RunCommand(uint32_t command);
   // Runs a modal dialog with sampling paused for exactly its duration.
   template <typename Dialog>
   void RunPaused(Dialog dialog);

@@ -23,6 +23,9 @@ class CommandTargets {
 
   // The number of the race last started (0 before the first).
   virtual uint32_t CurrentRaceSerial() = 0;
+  // The number of the race whose finish the judge has announced and no Race
+  // Finished command has taken yet (0: none); taking it clears it.
+  virtual uint32_t TakeFinishedRace() = 0;
 
   // Starts the results submission of a finished race; returns at once.
   virtual void StartResultsSubmission() = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // Hands work to the host's user-interface thread: posts WM_COMMAND with the
-// command identifier as word parameter and long_param as long parameter (0, or
-// for Race Finished the number of the race that finished). Never waits.
+// command identifier as word parameter and 0 as long parameter, as the host's
+// own menu commands arrive (a non-zero long parameter would name a control's
+// window to the host). Never waits.
 #include <cstdint>
 
 namespace volantis {
@@ -9,7 +10,7 @@ namespace volantis {
 class HostPoster {
  public:
   virtual ~HostPoster() = default;
-  virtual void PostCommand(uint32_t command, uint32_t long_param) = 0;
+  virtual void PostCommand(uint32_t command) = 0;
 };
 
 }  // namespace volantis

@@ -114,9 +114,11 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
           services.sounds.Play(kSoundRaceFinished);
           finish_played = true;
         }
-        // The finish names its race, so a finish handled after a newer race
-        // started cannot stop that one.
-        services.poster.PostCommand(kCmdRaceFinished, state.race_serial.load());
+        // The finished race is noted before the command goes out, so the
+        // command's handler acts for this race only: not for a newer race
+        // started first, nor for a Race Finished that came from elsewhere.
+        state.finished_serial.store(state.race_serial.load());
+        services.poster.PostCommand(kCmdRaceFinished);
       }
     }
     state.lap_start_count = reading.count;

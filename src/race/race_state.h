@@ -25,7 +25,7 @@ struct RaceState {
 
   // The reset of every race start. It leaves speed_ref_lat, speed_ref_lon,
   // lap_start_count, race_start_count, command_tick, sampling_paused and
-  // race_serial alone.
+  // race_serial and finished_serial alone.
   void Reset();
 
   // A copy of what a finished race reports, for the results submission: a new
@@ -69,6 +69,9 @@ struct RaceState {
   // next (never 0), so a Race Finished naming an earlier race is told apart.
   // Written on the user-interface thread before the monitor starts.
   std::atomic<uint32_t> race_serial{0};
+  // The race whose finish is waiting for its Race Finished command (0: none).
+  // Set by the judge before the command is posted; taken by the command.
+  std::atomic<uint32_t> finished_serial{0};
   // The last lap is done: nothing more is judged until the next reset (monitor thread).
   bool finished = false;
   // The record of the race, named at its start (user-interface thread).

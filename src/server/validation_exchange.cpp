@@ -144,7 +144,7 @@ void RaceServerClient::LoadRace(const std::string& scrambled) {
   // Only this thread replaces the gates, so their count can be read here while
   // the monitor may be reading them.
   if (loaded == RaceStartInfoResult::kLoaded && !race.gates.empty() && race.laps > 0) {
-    services_.poster.PostCommand(kCmdStartRace, 0);
+    services_.poster.PostCommand(kCmdStartRace);
     log_.Log(kLogNormal, "%d lap race started.\n", race.laps.load());
     PlayIfSwitchedOn("WAVE_VALIDATE_OK_RACE_STARTED");
     return;

@@ -20,6 +20,7 @@ class RecordingTargets : public CommandTargets {
   bool confirm_answer = false;
   bool dialog_throws = false;
   uint32_t race_serial = 3;
+  uint32_t finished_serial = 0;  // the finish the judge announced
   std::function<void()> while_confirming;  // what the message box's loop serves meanwhile
 
   void EnsureMenu() override { calls.push_back("EnsureMenu"); }
@@ -31,6 +32,11 @@ class RecordingTargets : public CommandTargets {
   void StartRace() override { calls.push_back("StartRace"); }
   void StopRace() override { calls.push_back("StopRace"); }
   uint32_t CurrentRaceSerial() override { return race_serial; }
+  uint32_t TakeFinishedRace() override {
+    const uint32_t taken = finished_serial;
+    finished_serial = 0;
+    return taken;
+  }
   void StartResultsSubmission() override { calls.push_back("StartResultsSubmission"); }
   void OpenLogWindow() override { calls.push_back("OpenLogWindow"); }
   void ClearLogWindow() override { calls.push_back("ClearLogWindow"); }
@@ -109,7 +115,6 @@ TEST_F(CommandRouterTest, EachCommandRunsItsOperationsInOrder) {
       {"Race Results", kCmdRaceResults, false, false, {"ShowResultsPage"}},
       {"Start Race while monitoring", kCmdStartRace, true, false, {"IsMonitorRunning", "StopRace", "StartRace"}},
       {"Start Race with no race", kCmdStartRace, false, false, {"IsMonitorRunning", "StartRace"}},
-      {"Race Finished", kCmdRaceFinished, true, false, {"StopRace", "StartResultsSubmission"}},
       {"host command 0x20006", 0x20006, false, false, {"SetCommandTick(4294967280)"}},
       {"the popup item is no command", kCmdPopupItem, false, false, {}},
       {"unknown identifier", 1022, false, false, {}},
@@ -160,21 +165,23 @@ TEST_F(CommandRouterTest, MessagesOtherThanCommandsAndTheirParameters) {
   }
 }
 
-TEST_F(CommandRouterTest, RaceFinishedActsOnlyForTheCurrentRace) {
+TEST_F(CommandRouterTest, RaceFinishedOfAnEarlierRaceDoesNothing) {
   struct FinishCase {
     const char* name;
-    uint32_t long_param;
+    uint32_t announced;  // the race whose finish the judge noted (0: none)
     Calls expected;
   } const cases[] = {
-      {"names the current race", 3, {"StopRace", "StartResultsSubmission"}},
-      {"names no race (from elsewhere)", 0, {"StopRace", "StartResultsSubmission"}},
-      {"names the race before: a newer one started first", 2, {}},
-      {"names a race not started yet", 4, {}},
+      {"the current race finished", 3, {"StopRace", "StartResultsSubmission"}},
+      {"no finish announced: a Race Finished from elsewhere", 0, {"StopRace", "StartResultsSubmission"}},
+      {"the race before finished, but a newer one started first", 2, {}},
+      {"a race not started yet", 4, {}},
   };
   for (const FinishCase& c : cases) {
     targets.calls.clear();
-    router.Route(kMsgCommand, kCmdRaceFinished, c.long_param);
+    targets.finished_serial = c.announced;
+    router.Route(kMsgCommand, kCmdRaceFinished);
     EXPECT_EQ(targets.calls, c.expected) << c.name;
+    EXPECT_EQ(targets.finished_serial, 0u) << c.name << ": the handler takes the finish";
   }
 }
 

@@ -70,7 +70,7 @@ class RecordingPoster : public HostPoster {
  public:
   RecordingPoster(Recorder& recorder, Event& freed) : recorder_(recorder), freed_(freed) {}
   ~RecordingPoster() override { freed_.Set(); }
-  void PostCommand(uint32_t command, uint32_t) override { recorder_.Add("post " + std::to_string(command)); }
+  void PostCommand(uint32_t command) override { recorder_.Add("post " + std::to_string(command)); }
 
  private:
   Recorder& recorder_;

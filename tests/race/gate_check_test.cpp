@@ -154,7 +154,7 @@ TEST(GateCheckTest, LapsRaceTimeAndFinish) {
   EXPECT_EQ(b.state.laps_done, 2);
 }
 
-// The finish names its race, and judging ends there: flying on through the
+// The finish is noted for its race, and judging ends there: flying on through the
 // course before the monitor is stopped records no further lap and no second finish.
 TEST(GateCheckTest, JudgingEndsAtTheFinish) {
   JudgeBench b;
@@ -162,7 +162,7 @@ TEST(GateCheckTest, JudgingEndsAtTheFinish) {
   b.state.race_serial = 41;
   PassAll(b, {0, 1, 0}, 100, 30);
   ASSERT_EQ(b.journal.entries().back(), testing::kRaceFinishedPost);
-  EXPECT_EQ(b.poster.last_long_param.load(), 41u);
+  EXPECT_EQ(b.state.finished_serial.load(), 41u);
   const std::vector<double> laps = b.state.lap_times;
   b.journal.Clear();
   PassAll(b, {1, 0, 1, 0}, 200, 30);

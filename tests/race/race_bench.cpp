@@ -44,7 +44,7 @@ class SilentSounds : public SoundPlayer {
 
 class SilentPoster : public HostPoster {
  public:
-  void PostCommand(uint32_t, uint32_t) override {}
+  void PostCommand(uint32_t) override {}
 };
 
 PylonTrackBuilder Builder(int gates, int laps) {

@@ -100,11 +100,7 @@ class RecordingSounds : public SoundPlayer {
 class RecordingPoster : public HostPoster {
  public:
   explicit RecordingPoster(Journal& journal) : journal_(journal) {}
-  void PostCommand(uint32_t command, uint32_t long_param) override {
-    last_long_param = long_param;
-    journal_.Add("POST " + std::to_string(command));
-  }
-  std::atomic<uint32_t> last_long_param{0};
+  void PostCommand(uint32_t command) override { journal_.Add("POST " + std::to_string(command)); }
 
  private:
   Journal& journal_;

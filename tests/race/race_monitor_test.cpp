@@ -292,7 +292,7 @@ TEST(MonitorThreadTest, EachRaceHasItsNumberAndIsUnderWayFromItsFirstCrossingToI
   b.monitor->StartRace();
   EXPECT_EQ(b.state.race_serial.load(), 1u) << "0 is never a race's number";
   ASSERT_TRUE(b.journal.WaitFor(testing::kRaceFinishedPost));
-  EXPECT_EQ(b.poster.last_long_param.load(), 1u);
+  EXPECT_EQ(b.state.finished_serial.load(), 1u) << "the finish is noted for race 1";
   EXPECT_TRUE(b.settings.race_definition.race_under_way.load()) << "until the finish handler stops it";
   b.monitor->StopRace();
   EXPECT_FALSE(b.settings.race_definition.race_under_way.load());

@@ -61,7 +61,7 @@ class RecordingSound : public SoundPlayer {
 class RecordingPoster : public HostPoster {
  public:
   std::vector<uint32_t> posted;
-  void PostCommand(uint32_t command, uint32_t) override { posted.push_back(command); }
+  void PostCommand(uint32_t command) override { posted.push_back(command); }
 };
 
 inline HttpResult Status(int32_t status, std::string body = std::string()) {

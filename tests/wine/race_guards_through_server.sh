@@ -5,10 +5,11 @@
 # failures):
 #   race     a forged time sync answer from another address and a late one with
 #            another request id are passed over; a second validation before the
-#            first crossing restarts the race, and a Race Finished naming the
-#            replaced race is ignored; once a gate is crossed Validate Now is
-#            refused in one line; the race finishes and is submitted once, with
-#            max_knots=0 as no speed limit
+#            first crossing restarts the race; once a gate is crossed Validate
+#            Now is refused in one line; the race finishes and is submitted
+#            once, with max_knots=0 as no speed limit; the Start Race and Race
+#            Finished commands the module posts reach the host's own procedure
+#            with long parameter 0, as its menu commands do
 #   ports    a stored port above 65535: one message on every path, no request
 #   copies   a second copy of the simulator with an installation that passes
 #            cannot pass this copy's validation
@@ -71,6 +72,7 @@ results_before=0
 control "reset=1&rule=time_sync:forged:1&rule=time_sync:wrong-id-first:1"
 cat >"$dir/script.txt" <<'SCRIPT'
 waitfor hooked 15000
+watch 0x0111 0x0111
 set crash 1
 set collisions 0
 set alt 1000
@@ -84,9 +86,6 @@ post 1024
 wait 8000
 post 1024
 wait 8000
-echo stale finish
-sendmsg 0x111 0xafcb 1
-wait 500
 echo through gate 1
 set lon -122.002
 wait 300
@@ -116,7 +115,12 @@ expect_count "race: both validations reported" "$dir/server.txt" "do_validate: A
 expect_count "race: the forged answer was sent" "$dir/server.txt" "time_sync: scripted forged" 1
 expect_count "race: the late answer was sent" "$dir/server.txt" "time_sync: scripted wrong-id-first" 1
 expect_count "race: restarted before the first crossing" "$out" "TEXT| Race started." 2
-expect_count "race: the stale finish stopped nothing" "$out" "TEXT| Race stopped." 2
+expect_count "race: stopped by the restart and by the finish" "$out" "TEXT| Race stopped." 2
+expect_count "race: both Start Race commands reach the host with long parameter 0" "$out" \
+  "RECV msg=0x0111 wp=0x0000afca lp=0x00000000" 2
+expect_count "race: the Race Finished command reaches the host with long parameter 0" "$out" \
+  "RECV msg=0x0111 wp=0x0000afcb lp=0x00000000" 1
+expect_count "race: no module command with another long parameter" "$out" "RECV msg=0x0111 wp=0x0000afc" 3
 expect_count "race: validation refused after a crossing" "$out" \
   "A race is under way: stop the race first (Stop Race in the Volantis menu), then validate." 1
 expect_count "race: no third time sync" "$out" "Synchronizing the time with Tarvex (attempt 1/5)" 2

@@ -60,7 +60,7 @@ class ReplaySounds : public SoundPlayer {
 class ReplayPoster : public HostPoster {
  public:
   explicit ReplayPoster(std::ostream& out) : out_(out) {}
-  void PostCommand(uint32_t command, uint32_t) override {
+  void PostCommand(uint32_t command) override {
     out_ << "POST " << command << '\n';
     if (command == kCmdRaceFinished) finished = true;
   }

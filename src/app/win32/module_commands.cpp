@@ -81,6 +81,7 @@ void ModuleCommands::StartRace() { monitor_.StartRace(); }
 void ModuleCommands::StopRace() { monitor_.StopRace(); }
 
 uint32_t ModuleCommands::CurrentRaceSerial() { return race.race_serial.load(); }
+uint32_t ModuleCommands::TakeFinishedRace() { return race.finished_serial.exchange(0); }
 
 void ModuleCommands::StartResultsSubmission() {
   results_sender_.Start(race.Results(), ResultsSubmissionSettings::From(settings));

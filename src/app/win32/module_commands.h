@@ -47,6 +47,7 @@ class ModuleCommands : public HookedCommands {
   void StartRace() override;
   void StopRace() override;
   uint32_t CurrentRaceSerial() override;
+  uint32_t TakeFinishedRace() override;
   void StartResultsSubmission() override;
   void OpenLogWindow() override;
   void ClearLogWindow() override;

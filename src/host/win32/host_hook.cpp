@@ -74,7 +74,7 @@ LRESULT CALLBACK HostHook::HookedProcedure(HWND window, UINT message, WPARAM wor
   try {
     HostHook* hook = Current();
     if (hook && hook->router) {
-      hook->router->Route(message, static_cast<uint32_t>(word_param), static_cast<uint32_t>(long_param));
+      hook->router->Route(message, static_cast<uint32_t>(word_param));
     }
   } catch (...) {
     // A failed command is the command's to report; the host still gets its message.

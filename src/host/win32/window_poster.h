@@ -1,6 +1,6 @@
 #pragma once
 // Hands a command to the host's user-interface thread by posting WM_COMMAND
-// (identifier as word parameter, long_param as long parameter) to its main window.
+// (identifier as word parameter, 0 as long parameter) to its main window.
 #include <windows.h>
 
 #include "platform/host_poster.h"
@@ -10,8 +10,8 @@ namespace volantis::win32 {
 class WindowPoster : public HostPoster {
  public:
   explicit WindowPoster(HWND window) : window_(window) {}
-  void PostCommand(uint32_t command, uint32_t long_param) override {
-    ::PostMessageA(window_, WM_COMMAND, command, static_cast<LPARAM>(long_param));
+  void PostCommand(uint32_t command) override {
+    ::PostMessageA(window_, WM_COMMAND, command, 0);
   }
 
  private:
