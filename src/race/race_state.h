@@ -66,7 +66,7 @@ struct RaceState {
   double speed_ref_time = 0;  // 0: no speed reference yet
 
   // The number of the race this state belongs to: every race start takes the
-  // next (never 0), so a Race Finished naming an earlier race is told apart.
+  // next (never 0), so the finish of an earlier race is told apart.
   // Written on the user-interface thread before the monitor starts.
   std::atomic<uint32_t> race_serial{0};
   // The race whose finish is waiting for its Race Finished command (0: none).

@@ -109,7 +109,14 @@ exit 0
 SCRIPT
 run race "$dir"
 out="$dir/output.txt"
-expect_count "race: forged and late answers passed over" "$out" "Aircraft in use: RD_P-51D_Mustang" 2
+# Each time sync reports its aircraft at least once; a slow round trip (an
+# emulated machine) takes further attempts, each reporting it again.
+mustangs=$(grep -cF "Aircraft in use: RD_P-51D_Mustang" "$out")
+if [ "$mustangs" -ge 2 ] && [ "$mustangs" -eq "$(grep -cF "Aircraft in use:" "$out")" ]; then
+  pass "race: forged and late answers passed over"
+else
+  fail "race: forged and late answers passed over: $mustangs of $(grep -cF "Aircraft in use:" "$out") aircraft lines name the Mustang"
+fi
 expect_count "race: the forged aircraft never used" "$out" "Pitts" 0
 expect_count "race: both validations reported" "$dir/server.txt" "do_validate: Ann Lee validated" 2
 expect_count "race: the forged answer was sent" "$dir/server.txt" "time_sync: scripted forged" 1

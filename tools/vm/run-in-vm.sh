@@ -26,7 +26,7 @@ usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 shares=("$checkout")
 timeout_s=3600
-memory=6144
+memory=12288
 build_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
