@@ -28,9 +28,21 @@ class RecordFiles {
   virtual bool ListFolders(const std::string& folder, std::vector<std::string>& names) = 0;
   // Removes path with everything in it; false when something stayed.
   virtual bool RemoveTree(const std::string& path) = 0;
+  // Puts what was written to file on the disk (fflush, then fsync or
+  // FlushFileBuffers); false when it may not be there.
+  virtual bool Flush(std::FILE* file) = 0;
+  // Renames from over to, replacing to, and puts the change of the folder on
+  // the disk; false when to was left as it was.
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
 
   std::string Join(const std::string& folder, const std::string& name) const;
 };
+
+// Replaces path's contents with text so that a crash at any instant leaves the
+// old contents or the new, never a mix: written whole to path + ".new",
+// flushed to the disk, then renamed over path. False when path was left as it
+// was.
+bool WriteWholeFile(RecordFiles& files, const std::string& path, const std::string& text);
 
 RecordFiles& SystemRecordFiles();
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "../support/record_files_in.h"
 #include "fakes.h"
+#include "platform/text_format.h"
 #include "platform/utc_time.h"
 #include "race/race_record_names.h"
 #include "recording_log.h"
@@ -141,6 +143,38 @@ TEST_F(ResultsKeptTest, StatusAfterALiveSubmission) {
   }
 }
 
+TEST_F(ResultsKeptTest, TheServersOkIsOnTheDiskBeforeTheSoundAndTheLine) {
+  // What the record says at the moment the pilot hears the OK sound and reads the line.
+  const std::string record = MakeRecord(100);
+  const std::function<std::string()> status_now = [this, &record] { return LastStatus(record); };
+  struct StatusAtPlay : SoundPlayer {
+    std::function<std::string()> status_now;
+    std::string status_when_played;
+    void Play(const char*) override { status_when_played = status_now(); }
+  } sound;
+  struct StatusAtLine : LogSink {
+    std::function<std::string()> status_now;
+    std::string status_when_logged;
+    void Append(const std::string& line) override {
+      if (line.find("Sent results to Tarvex ok") != std::string::npos) status_when_logged = status_now();
+    }
+  } log;
+  sound.status_now = log.status_now = status_now;
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, "ok"));
+  settings_.sound_race_results = true;
+  RaceResultsSender sender{log, http_, clock_, sound, workers_};
+  sender.SetJournal(&journal_);
+  results_.record_name = record;
+  sender.SendRaceResults(results_, settings_);
+  EXPECT_EQ(sound.status_when_played, "sent");
+  EXPECT_EQ(log.status_when_logged, "sent");
+  // One attempt line and one status line for the OK, not two of each.
+  const std::string text = ResultsText(record);
+  EXPECT_EQ(text.find("status=sent"), text.rfind("status=sent"));
+  EXPECT_EQ(text.find(": sent\n"), text.rfind(": sent\n"));
+}
+
 TEST_F(ResultsKeptTest, EveryAttemptIsNoted) {
   const std::string record = MakeRecord(60);
   SendLive(record);  // the server is down throughout
@@ -193,6 +227,24 @@ TEST_F(ResultsKeptTest, UnsentResultsAreSentAgainOnceWithTheSameFieldsAndAFreshC
   http_.requests.clear();
   later.ResendUnsent();
   EXPECT_TRUE(http_.requests.empty());
+}
+
+TEST_F(ResultsKeptTest, AResultsFileThatDoesNotParseIsSaidOnceNotSkippedSilently) {
+  const std::string torn = MakeRecord(300);
+  {
+    UniqueFile file = files_.Open(files_.Join(files_.Join(files_.RacesFolder(), torn), "results.txt"), "wb");
+    ASSERT_TRUE(file);
+    std::fputs("player=Ann Lee\nver=2.6\nstatus=se", file.get());
+  }
+  MakeRecord(200);  // a race without results: nothing to say
+  sender_.ResendUnsent();
+  sender_.ResendUnsent();
+  const std::string line = FormatText(kUnreadableResultsText, torn.c_str());
+  std::size_t said = 0;
+  for (const std::string& each : log_.lines) said += each == line ? 1 : 0;
+  EXPECT_EQ(said, 1u);
+  EXPECT_EQ(log_.lines.size(), 1u) << log_.All();
+  EXPECT_TRUE(SubmitPaths().empty());
 }
 
 TEST_F(ResultsKeptTest, WhatIsSentAgain) {

@@ -1,6 +1,7 @@
 // The native half's pilot data: $XDG_DATA_HOME/volantis/races, or
 // ~/.local/share/volantis/races when XDG_DATA_HOME is not set (or not absolute).
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,22 @@ class PosixRecordFiles : public RecordFiles {
       if (IsFolder(folder + "/" + name)) names.push_back(name);
     }
     ::closedir(dir);
+    return true;
+  }
+
+  bool Flush(std::FILE* file) override {
+    return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  }
+
+  bool Replace(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The rename itself is on the disk only once its folder is.
+    const std::size_t slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) return true;  // renamed; the folder cannot be synced here
+    ::fsync(handle);
+    ::close(handle);
     return true;
   }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <io.h>
+
 #include <cstdio>
 
 #include "platform/record_files.h"
@@ -112,6 +114,16 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   bool RemoveTree(const std::string& path) override { return RemoveTreeWide(Wide(path)); }
+
+  bool Flush(std::FILE* file) override {
+    if (std::fflush(file) != 0) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(handle) != 0;
+  }
+
+  bool Replace(const std::string& from, const std::string& to) override {
+    return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
 };
 
 }  // namespace
