@@ -109,6 +109,10 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
   const SubmissionFields fields = SubmissionFieldsOf(results, settings);
   // Kept before anything is tried: whatever happens next, the results are not lost.
   std::string record = journal_ != nullptr ? results.record_name : std::string();
+  // Held through every attempt, so a resend of another module sharing the data
+  // folder leaves these results alone. Not taken: sent all the same.
+  std::unique_ptr<FileLock> sending;
+  if (!record.empty()) journal_->HoldSending(record, sending);
   if (!record.empty() && !journal_->Begin(record, fields, settings.server_ip, settings.server_port)) {
     log_.LogText(kLogNormal, kJournalFailedLine);
     record.clear();
@@ -266,6 +270,10 @@ void RaceResultsSender::ResendUnsent() {
 void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   if (!IsServerPort(listed.server_port) || IsLive(listed.record)) return;
   ScopedCriticalSection one_at_a_time(one_at_a_time_);
+  // Another module sharing the data folder sends them now. A lock that cannot
+  // be taken at all (a folder that refuses it) does not keep results from being sent.
+  std::unique_ptr<FileLock> sending;
+  if (journal_->HoldSending(listed.record, sending) == LockTaking::kBusy) return;
   // Read again now that no other submission runs: one may have sent these meanwhile.
   StoredSubmission stored;
   if (IsLive(listed.record) || !journal_->Read(listed.record, stored) ||

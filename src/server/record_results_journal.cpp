@@ -13,6 +13,7 @@ namespace volantis {
 namespace {
 
 constexpr const char* kResultsFile = "results.txt";
+constexpr const char* kSendingLockFile = "sending.lock";
 constexpr std::size_t kResultsTextMax = 64 * 1024;
 
 const char* const kStatusTexts[] = {"pending", "sent", "refused", "unsent"};
@@ -132,6 +133,12 @@ bool RecordResultsJournal::ParseResultsText(const std::string& text, StoredSubmi
   }
   stored.fields = std::move(ordered);
   return have_ip && have_port;
+}
+
+LockTaking RecordResultsJournal::HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) {
+  const std::string races = files_.RacesFolder();
+  if (races.empty() || !ParseRaceRecordName(record, nullptr)) return LockTaking::kFailed;
+  return files_.TryLock(files_.Join(files_.Join(races, record), kSendingLockFile), hold);
 }
 
 bool RecordResultsJournal::Read(const std::string& record, StoredSubmission& stored) {

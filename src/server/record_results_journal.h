@@ -26,6 +26,8 @@ class RecordResultsJournal : public ResultsJournal {
   bool NoteSent(const std::string& record, int attempt, const std::string& outcome) override;
   bool SetStatus(const std::string& record, SubmissionStatus status) override;
   bool Read(const std::string& record, StoredSubmission& stored) override;
+  // sending.lock in the record's folder.
+  LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) override;
   std::vector<StoredSubmission> Unsent(int64_t max_age_seconds, std::vector<std::string>& unreadable) override;
 
   // Reads a results.txt's text; false when a field or the server is missing.

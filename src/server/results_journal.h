@@ -4,9 +4,11 @@
 // reach the server can be sent again later and results the server took are
 // never sent twice.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/record_files.h"
 #include "server/submission_fields.h"
 
 namespace volantis {
@@ -45,6 +47,9 @@ class ResultsJournal {
   virtual bool SetStatus(const std::string& record, SubmissionStatus status) = 0;
   // The submission of record as kept now; false when there is none or it cannot be read.
   virtual bool Read(const std::string& record, StoredSubmission& stored) = 0;
+  // The right to send record's results, seen by every process sharing the
+  // data folder: kBusy while another submission or resend holds it.
+  virtual LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) = 0;
   // Submissions still pending or unsent of races started within max_age_seconds
   // of now, oldest first. The names of those races' records whose results file
   // is there but cannot be read go to unreadable.

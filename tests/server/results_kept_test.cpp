@@ -2,6 +2,10 @@
 // its attempts, which results are sent again later, and that nothing the server
 // took is ever sent twice.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <functional>
@@ -246,6 +250,73 @@ TEST_F(ResultsKeptTest, AResultsFileThatDoesNotParseIsSaidOnceNotSkippedSilently
   EXPECT_EQ(log_.lines.size(), 1u) << log_.All();
   EXPECT_TRUE(SubmitPaths().empty());
 }
+
+TEST_F(ResultsKeptTest, ResultsAnotherModuleIsSendingAreLeftToIt) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);  // down: kept unsent
+  http_.requests.clear();
+
+  // Another module sharing the data folder, with its own handle on the lock.
+  testing::RecordFilesIn other_files{files_.RacesFolder()};
+  RecordResultsJournal other{other_files, [] { return kNow; }};
+  std::unique_ptr<FileLock> others_hold;
+  ASSERT_EQ(other.HoldSending(record, others_hold), LockTaking::kHeld);
+  std::unique_ptr<FileLock> second;
+  EXPECT_EQ(journal_.HoldSending(record, second), LockTaking::kBusy);
+
+  http_.Add(Status(200, "777"));
+  http_.Add(Status(200, "ok"));
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  EXPECT_EQ(LastStatus(record), "unsent");
+
+  // The other module sent them and let go: they are not sent again.
+  ASSERT_TRUE(other.NoteSent(record, 1, "sent"));
+  others_hold.reset();
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  EXPECT_EQ(LastStatus(record), "sent");
+}
+
+#ifndef _WIN32
+TEST_F(ResultsKeptTest, AnotherProcessSendingTheRecordKeepsThisOneFromSendingIt) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);  // down: kept unsent
+  http_.requests.clear();
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The other process: holds the record while the test's resend runs.
+    testing::RecordFilesIn other_files{files_.RacesFolder()};
+    RecordResultsJournal other{other_files, [] { return kNow; }};
+    std::unique_ptr<FileLock> hold;
+    const char held = other.HoldSending(record, hold) == LockTaking::kHeld ? 'y' : 'n';
+    (void)!::write(ready[1], &held, 1);
+    char done;
+    (void)!::read(release[0], &done, 1);
+    ::_exit(0);
+  }
+  char held = 0;
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  EXPECT_EQ(held, 'y');
+  http_.Add(Status(200, "777"));
+  http_.Add(Status(200, "ok"));
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  (void)!::write(release[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  for (int handle : {ready[0], ready[1], release[0], release[1]}) ::close(handle);
+  // Let go: this process sends them, once.
+  sender_.ResendUnsent();
+  EXPECT_EQ(SubmitPaths().size(), 1u);
+  EXPECT_EQ(LastStatus(record), "sent");
+}
+#endif
 
 TEST_F(ResultsKeptTest, WhatIsSentAgain) {
   struct Case {

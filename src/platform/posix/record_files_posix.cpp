@@ -2,6 +2,7 @@
 // ~/.local/share/volantis/races when XDG_DATA_HOME is not set (or not absolute).
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,19 @@ bool IsFolder(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+// flock's lock: held on its own open file description, so two holders in one
+// process exclude each other as two processes do.
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int handle) : handle_(handle) {}
+  ~PosixFileLock() override { ::close(handle_); }
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int handle_;
+};
 
 class PosixRecordFiles : public RecordFiles {
  public:
@@ -71,6 +85,18 @@ class PosixRecordFiles : public RecordFiles {
     ::fsync(handle);
     ::close(handle);
     return true;
+  }
+
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (handle < 0) return LockTaking::kFailed;
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+      const bool busy = errno == EWOULDBLOCK;
+      ::close(handle);
+      return busy ? LockTaking::kBusy : LockTaking::kFailed;
+    }
+    lock = std::make_unique<PosixFileLock>(handle);
+    return LockTaking::kHeld;
   }
 
   bool RemoveTree(const std::string& path) override {

@@ -74,6 +74,23 @@ bool RemoveTreeWide(const std::wstring& path) {
   return ::RemoveDirectoryW(path.c_str()) != 0 && all_gone;
 }
 
+// A LockFileEx range on its own handle: two holders exclude each other, in one
+// process as in two.
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE handle) : handle_(handle) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    ::UnlockFileEx(handle_, 0, 1, 0, &at);
+    ::CloseHandle(handle_);
+  }
+  Win32FileLock(const Win32FileLock&) = delete;
+  Win32FileLock& operator=(const Win32FileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
 class Win32RecordFiles : public RecordFiles {
  public:
   std::string RacesFolder() override {
@@ -114,6 +131,21 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   bool RemoveTree(const std::string& path) override { return RemoveTreeWide(Wide(path)); }
+
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LockTaking::kFailed;
+    OVERLAPPED at = {};
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      const bool busy = ::GetLastError() == ERROR_LOCK_VIOLATION;
+      ::CloseHandle(handle);
+      return busy ? LockTaking::kBusy : LockTaking::kFailed;
+    }
+    lock = std::make_unique<Win32FileLock>(handle);
+    return LockTaking::kHeld;
+  }
 
   bool Flush(std::FILE* file) override {
     if (std::fflush(file) != 0) return false;
