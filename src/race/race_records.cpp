@@ -22,7 +22,7 @@ std::string RaceText(const RaceRecordFacts& facts, int64_t started_utc, const st
   text += "server_ip=" + facts.server_ip + "\n";
   text += FormatText("server_port=%d\n", static_cast<int>(facts.server_port));
   text += "player=" + facts.player_name + "\n";
-  text += FormatText("clock_offset=%.9f\n", facts.clock_offset);
+  text += FormatText("clock_offset=%.17g\n", facts.clock_offset);
   text += FormatText("frequency=%" PRId64 "\n", facts.frequency);
   text += "version=" + facts.version + "\n";
   text += "reference_set=" + reference_set + "\n";
