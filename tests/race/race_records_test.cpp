@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -62,11 +64,26 @@ TEST(RaceRecordsTest, ARaceStartWritesWhatTheRaceDependsOn) {
   EXPECT_EQ(name, "2026-12-10_14-20-05Z");
   EXPECT_EQ(b.File(name, "race.txt"),
             "started=2026-12-10 14:20:05 UTC\nserver_ip=10.200.0.1\nserver_port=8080\nplayer=Ann Lee\n"
-            "clock_offset=-3.250000000\nfrequency=3579545\nversion=2.6\nreference_set=standin\nsounds=1,0,1\n");
+            "clock_offset=-3.25\nfrequency=3579545\nversion=2.6\nreference_set=standin\nsounds=1,0,1\n");
   EXPECT_EQ(b.File(name, "course.txt"), "Race start info: laps=1;max_knots=450;gate=0,0,0.01,0,0,0\n");
   b.records.EndTrack();
   EXPECT_EQ(b.File(name, "track.csv"), "counter,lat_raw,lon_raw,alt_raw,rate_raw,crash,slew,paused\n");
   EXPECT_EQ(b.records.current_name(), name);
+}
+
+TEST(RaceRecordsTest, TheClockOffsetReadsBackExactly) {
+  // Offsets that a fixed count of decimals rounds: a re-judged finish would move.
+  for (double offset : {0.1, -1234.567890123456789, 1.0 / 3.0, 5e-10, 86399.99999999999}) {
+    SCOPED_TRACE(offset);
+    Bench b;
+    RaceRecordFacts facts = Facts();
+    facts.clock_offset = offset;
+    const std::string name = b.records.BeginRace(facts);
+    const std::string text = b.File(name, "race.txt");
+    const std::size_t at = text.find("clock_offset=");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(std::strtod(text.c_str() + at + 13, nullptr), offset);
+  }
 }
 
 TEST(RaceRecordsTest, TrackRowsAndLogLinesGoToTheRaceBeingRecorded) {
