@@ -66,6 +66,12 @@ bool ForEachEntry(const std::wstring& folder, Visit visit) {
 }
 
 bool RemoveTreeWide(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A junction or symbolic link: the link goes, never what it points at.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ::RemoveDirectoryW(path.c_str()) != 0;
+    return ::DeleteFileW(path.c_str()) != 0;
+  }
   if (!IsFolder(path)) return ::DeleteFileW(path.c_str()) != 0 || ::GetLastError() == ERROR_FILE_NOT_FOUND;
   bool all_gone = true;
   std::vector<std::wstring> entries;
