@@ -3,6 +3,7 @@
 // need there: folders made with their parents, files opened for writing,
 // appending or reading, a folder's sub-folders listed, a folder removed with
 // everything in it. Paths are UTF-8 texts with this platform's separator.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,14 @@
 namespace volantis {
 
 enum class FolderCreation { kCreated, kExists, kFailed };
+
+// An exclusive lock on a file that every process sees; released when it goes.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+enum class LockTaking { kHeld, kBusy, kFailed };
 
 class RecordFiles {
  public:
@@ -28,9 +37,25 @@ class RecordFiles {
   virtual bool ListFolders(const std::string& folder, std::vector<std::string>& names) = 0;
   // Removes path with everything in it; false when something stayed.
   virtual bool RemoveTree(const std::string& path) = 0;
+  // Puts what was written to file on the disk (fflush, then fsync or
+  // FlushFileBuffers); false when it may not be there.
+  virtual bool Flush(std::FILE* file) = 0;
+  // Renames from over to, replacing to, and puts the change of the folder on
+  // the disk; false when to was left as it was.
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
+
+  // Takes the lock of path (made when missing) without waiting: kHeld with
+  // lock set, kBusy when another holder has it, kFailed when it cannot be taken.
+  virtual LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 
   std::string Join(const std::string& folder, const std::string& name) const;
 };
+
+// Replaces path's contents with text so that a crash at any instant leaves the
+// old contents or the new, never a mix: written whole to path + ".new",
+// flushed to the disk, then renamed over path. False when path was left as it
+// was.
+bool WriteWholeFile(RecordFiles& files, const std::string& path, const std::string& text);
 
 RecordFiles& SystemRecordFiles();
 

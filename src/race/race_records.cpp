@@ -22,7 +22,7 @@ std::string RaceText(const RaceRecordFacts& facts, int64_t started_utc, const st
   text += "server_ip=" + facts.server_ip + "\n";
   text += FormatText("server_port=%d\n", static_cast<int>(facts.server_port));
   text += "player=" + facts.player_name + "\n";
-  text += FormatText("clock_offset=%.9f\n", facts.clock_offset);
+  text += FormatText("clock_offset=%.17g\n", facts.clock_offset);
   text += FormatText("frequency=%" PRId64 "\n", facts.frequency);
   text += "version=" + facts.version + "\n";
   text += "reference_set=" + reference_set + "\n";
@@ -128,6 +128,25 @@ void RaceRecords::BeginTrack() {
   Prune();
 }
 
+bool RaceRecords::HoldsUnsentResults(const std::string& folder) {
+  UniqueFile file = files_.Open(files_.Join(folder, "results.txt"), "rb");
+  if (!file) return false;
+  std::string text;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0 && text.size() < 64 * 1024) {
+    text.append(buffer, got);
+  }
+  // The last status line holds; a file with none is results being kept.
+  std::string status = "pending";
+  for (std::size_t at = text.find("status="); at != std::string::npos; at = text.find("status=", at + 1)) {
+    if (at != 0 && text[at - 1] != '\n') continue;
+    std::size_t end = text.find_first_of("\r\n", at);
+    status = text.substr(at + 7, end == std::string::npos ? std::string::npos : end - at - 7);
+  }
+  return status == "pending" || status == "unsent";
+}
+
 void RaceRecords::Prune() {
   const std::string races = files_.RacesFolder();
   std::vector<std::string> names;
@@ -137,8 +156,16 @@ void RaceRecords::Prune() {
               names.end());
   if (names.size() <= static_cast<std::size_t>(kRaceRecordsKept)) return;
   std::sort(names.begin(), names.end());
-  const std::size_t extra = names.size() - kRaceRecordsKept;
-  for (std::size_t i = 0; i < extra; ++i) files_.RemoveTree(files_.Join(races, names[i]));
+  std::size_t extra = names.size() - kRaceRecordsKept;
+  const std::string current = current_name();
+  // Oldest first; never the race being recorded (it sorts oldest after the
+  // clock was set back), nor results that have still to reach the server.
+  for (std::size_t i = 0; i < names.size() && extra > 0; ++i) {
+    const std::string folder = files_.Join(races, names[i]);
+    if (names[i] == current || HoldsUnsentResults(folder)) continue;
+    files_.RemoveTree(folder);
+    --extra;
+  }
 }
 
 void RaceRecords::RecordCycle(const TrackSample& sample) {

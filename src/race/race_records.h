@@ -58,6 +58,8 @@ class RaceRecords : public RaceRecorder, public LogEcho {
  private:
   bool WriteTextFile(const std::string& path, const std::string& text);
   void Prune();
+  // Whether the record in folder keeps results that are pending or unsent.
+  bool HoldsUnsentResults(const std::string& folder);
   // Gives up the current record with one line in the race log, once per record.
   // Never called while lock_ is held: the log echoes into this object.
   void Fail(const std::string& why);

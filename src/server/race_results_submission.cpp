@@ -76,7 +76,7 @@ void RaceResultsSender::PlayIfSwitchedOn(const ResultsSubmissionSettings& settin
 }
 
 void RaceResultsSender::JournalAttempt(const std::string& record, int attempt, const AttemptReport& report) {
-  if (journal_ != nullptr && !record.empty()) journal_->NoteAttempt(record, attempt, report.outcome);
+  if (journal_ != nullptr && !record.empty() && !report.journaled) journal_->NoteAttempt(record, attempt, report.outcome);
 }
 
 void RaceResultsSender::JournalStatus(const std::string& record, SubmissionStatus status) {
@@ -109,6 +109,10 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
   const SubmissionFields fields = SubmissionFieldsOf(results, settings);
   // Kept before anything is tried: whatever happens next, the results are not lost.
   std::string record = journal_ != nullptr ? results.record_name : std::string();
+  // Held through every attempt, so a resend of another module sharing the data
+  // folder leaves these results alone. Not taken: sent all the same.
+  std::unique_ptr<FileLock> sending;
+  if (!record.empty()) journal_->HoldSending(record, sending);
   if (!record.empty() && !journal_->Begin(record, fields, settings.server_ip, settings.server_port)) {
     log_.LogText(kLogNormal, kJournalFailedLine);
     record.clear();
@@ -130,7 +134,8 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     report = AttemptReport{};
     const AttemptOutcome outcome = workers_.ending()
                                        ? AttemptOutcome::kBrokenOff
-                                       : Attempt(fields, settings, attempt, attempt == kResultsAttempts, invalid_data, log_, report);
+                                       : Attempt(record, fields, settings, attempt, attempt == kResultsAttempts,
+                                                 invalid_data, log_, report);
     if (outcome == AttemptOutcome::kBrokenOff) {
       if (report.outcome.empty()) report.outcome = "broken off: the simulator closed";
       JournalAttempt(record, attempt, report);
@@ -141,7 +146,7 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     JournalAttempt(record, attempt, report);
     if (outcome == AttemptOutcome::kFinished) break;
   }
-  JournalStatus(record, report.status);
+  if (!report.journaled) JournalStatus(record, report.status);
   log_.Log(kLogNormal, "\n");
 }
 
@@ -153,7 +158,8 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResu
                                                                           : AttemptOutcome::kRetry;
 }
 
-RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const SubmissionFields& fields,
+RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const std::string& record,
+                                                             const SubmissionFields& fields,
                                                              const ResultsSubmissionSettings& settings, int attempt,
                                                              bool last_attempt, bool& invalid_data, LogSink& log,
                                                              AttemptReport& report) {
@@ -189,6 +195,8 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const SubmissionFie
   if (answer.status == 200) {
     report.outcome = "sent";
     report.status = SubmissionStatus::kSent;
+    // On the disk before the sound and the line: a crash from here on never sends these again.
+    if (journal_ != nullptr && !record.empty()) report.journaled = journal_->NoteSent(record, attempt, report.outcome);
     PlayIfSwitchedOn(settings, "WAVE_RACE_RESULTS_OK");
     log.Log(kLogNormal, "Sent results to Tarvex ok.\n");
     return AttemptOutcome::kFinished;
@@ -244,7 +252,16 @@ bool RaceResultsSender::StartResend() {
 
 void RaceResultsSender::ResendUnsent() {
   if (journal_ == nullptr) return;
-  for (const StoredSubmission& listed : journal_->Unsent(kResendMaxAgeSeconds)) {
+  std::vector<std::string> unreadable;
+  const std::vector<StoredSubmission> unsent = journal_->Unsent(kResendMaxAgeSeconds, unreadable);
+  for (const std::string& record : unreadable) {
+    {
+      ScopedCriticalSection hold(live_lock_);
+      if (!said_unreadable_.insert(record).second) continue;  // said once a session
+    }
+    log_.Log(kLogNormal, kUnreadableResultsText, record.c_str());
+  }
+  for (const StoredSubmission& listed : unsent) {
     if (workers_.ending()) return;
     ResendOne(listed);
   }
@@ -253,6 +270,10 @@ void RaceResultsSender::ResendUnsent() {
 void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   if (!IsServerPort(listed.server_port) || IsLive(listed.record)) return;
   ScopedCriticalSection one_at_a_time(one_at_a_time_);
+  // Another module sharing the data folder sends them now. A lock that cannot
+  // be taken at all (a folder that refuses it) does not keep results from being sent.
+  std::unique_ptr<FileLock> sending;
+  if (journal_->HoldSending(listed.record, sending) == LockTaking::kBusy) return;
   // Read again now that no other submission runs: one may have sent these meanwhile.
   StoredSubmission stored;
   if (IsLive(listed.record) || !journal_->Read(listed.record, stored) ||
@@ -269,19 +290,19 @@ void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   SilentLog quiet;
   bool invalid_data = false;
   AttemptReport report;
-  AttemptOutcome outcome = Attempt(stored.fields, settings, 1, true, invalid_data, quiet, report);
+  AttemptOutcome outcome = Attempt(stored.record, stored.fields, settings, 1, true, invalid_data, quiet, report);
   if (outcome == AttemptOutcome::kRetry && invalid_data && report.status == SubmissionStatus::kUnsent &&
       !workers_.ending()) {
     // A first "invalid data" is answered at once with a new code, as in a live submission.
     JournalAttempt(stored.record, 1, report);
     report = AttemptReport{};
-    outcome = Attempt(stored.fields, settings, 1, true, invalid_data, quiet, report);
+    outcome = Attempt(stored.record, stored.fields, settings, 1, true, invalid_data, quiet, report);
   }
   if (outcome == AttemptOutcome::kBrokenOff && report.outcome.empty()) {
     report.outcome = "broken off: the simulator closed";
   }
   JournalAttempt(stored.record, 1, report);
-  JournalStatus(stored.record, report.status);
+  if (!report.journaled) JournalStatus(stored.record, report.status);
 
   const std::string race = UtcText(stored.started_utc);
   const char* ip = settings.server_ip.c_str();

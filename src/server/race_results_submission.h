@@ -38,6 +38,9 @@ inline constexpr int kResultsAttempts = 15;
 inline constexpr uint32_t kResultsRetryWaitMs = 10000;
 // Unsent results of races older than this are no longer sent.
 inline constexpr int64_t kResendMaxAgeSeconds = 7 * 24 * 3600;
+// A results file that is there but does not parse: said once, with the record's name.
+inline constexpr const char* kUnreadableResultsText =
+    "The results kept in the race record %s cannot be read; they are not sent again.\n";
 inline constexpr const char* kJournalFailedLine =
     "The race results could not be kept in the race record; they are sent as usual but cannot be sent again later.\n";
 
@@ -97,10 +100,13 @@ class RaceResultsSender {
   struct AttemptReport {
     std::string outcome;  // a few words: "sent", "Error 503 ...", "refused: unknown player"
     SubmissionStatus status = SubmissionStatus::kUnsent;  // where the submission stands after it
+    bool journaled = false;  // the attempt and its status are in the journal already
   };
   // last_attempt: no pause after a failure, since nothing follows.
-  AttemptOutcome Attempt(const SubmissionFields& fields, const ResultsSubmissionSettings& settings, int attempt,
-                         bool last_attempt, bool& invalid_data, LogSink& log, AttemptReport& report);
+  // record: where the server's OK is journaled before anything else happens (empty: nowhere).
+  AttemptOutcome Attempt(const std::string& record, const SubmissionFields& fields,
+                         const ResultsSubmissionSettings& settings, int attempt, bool last_attempt, bool& invalid_data,
+                         LogSink& log, AttemptReport& report);
   // After a failed request: the pause before the next attempt when the failure
   // is one to retry. kBrokenOff when the module's end cut the pause short.
   AttemptOutcome AfterFailure(const HttpResult& failed, bool last_attempt, LogSink& log);
@@ -126,6 +132,7 @@ class RaceResultsSender {
   // Records whose submission this module runs or has queued: never resent meanwhile.
   CriticalSection live_lock_;
   std::set<std::string> live_;
+  std::set<std::string> said_unreadable_;  // records whose unreadable results were said (under live_lock_)
   std::atomic<bool> resend_running_{false};
   std::atomic<bool> resend_wanted_{false};  // asked for again while one ran: it goes once more
 };

@@ -13,6 +13,7 @@ namespace volantis {
 namespace {
 
 constexpr const char* kResultsFile = "results.txt";
+constexpr const char* kSendingLockFile = "sending.lock";
 constexpr std::size_t kResultsTextMax = 64 * 1024;
 
 const char* const kStatusTexts[] = {"pending", "sent", "refused", "unsent"};
@@ -58,10 +59,11 @@ bool RecordResultsJournal::Append(const std::string& record, const std::string& 
   const std::string path = PathOf(record);
   if (path.empty()) return false;
   ScopedCriticalSection hold(lock_);
-  UniqueFile file = files_.Open(path, "ab");
-  if (!file) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  return std::fclose(file.release()) == 0 && written;
+  // The whole file again with the new lines, so a crash leaves the old state or the new one.
+  std::string whole;
+  if (!ReadAll(files_, path, whole)) return false;
+  if (!whole.empty() && whole.back() != '\n') whole += '\n';
+  return WriteWholeFile(files_, path, whole + text);
 }
 
 bool RecordResultsJournal::Begin(const std::string& record, const SubmissionFields& fields,
@@ -74,14 +76,16 @@ bool RecordResultsJournal::Begin(const std::string& record, const SubmissionFiel
   text += FormatText("server_port=%d\n", static_cast<int>(server_port));
   text += "status=pending\n";
   ScopedCriticalSection hold(lock_);
-  UniqueFile file = files_.Open(path, "wb");
-  if (!file) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  return std::fclose(file.release()) == 0 && written;
+  return WriteWholeFile(files_, path, text);
 }
 
 bool RecordResultsJournal::NoteAttempt(const std::string& record, int attempt, const std::string& outcome) {
   return Append(record, FormatText("attempt %d at ", attempt) + UtcText(now_utc_()) + ": " + outcome + "\n");
+}
+
+bool RecordResultsJournal::NoteSent(const std::string& record, int attempt, const std::string& outcome) {
+  return Append(record, FormatText("attempt %d at ", attempt) + UtcText(now_utc_()) + ": " + outcome + "\n" +
+                            "status=" + StatusText(SubmissionStatus::kSent) + "\n");
 }
 
 bool RecordResultsJournal::SetStatus(const std::string& record, SubmissionStatus status) {
@@ -131,6 +135,12 @@ bool RecordResultsJournal::ParseResultsText(const std::string& text, StoredSubmi
   return have_ip && have_port;
 }
 
+LockTaking RecordResultsJournal::HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) {
+  const std::string races = files_.RacesFolder();
+  if (races.empty() || !ParseRaceRecordName(record, nullptr)) return LockTaking::kFailed;
+  return files_.TryLock(files_.Join(files_.Join(races, record), kSendingLockFile), hold);
+}
+
 bool RecordResultsJournal::Read(const std::string& record, StoredSubmission& stored) {
   const std::string path = PathOf(record);
   if (path.empty()) return false;
@@ -144,7 +154,8 @@ bool RecordResultsJournal::Read(const std::string& record, StoredSubmission& sto
   return ParseResultsText(text, stored);
 }
 
-std::vector<StoredSubmission> RecordResultsJournal::Unsent(int64_t max_age_seconds) {
+std::vector<StoredSubmission> RecordResultsJournal::Unsent(int64_t max_age_seconds,
+                                                           std::vector<std::string>& unreadable) {
   std::vector<StoredSubmission> unsent;
   const std::string races = files_.RacesFolder();
   std::vector<std::string> names;
@@ -155,7 +166,11 @@ std::vector<StoredSubmission> RecordResultsJournal::Unsent(int64_t max_age_secon
     int64_t started = 0;
     if (!ParseRaceRecordName(name, &started) || now - started > max_age_seconds) continue;
     StoredSubmission stored;
-    if (!Read(name, stored)) continue;
+    if (!Read(name, stored)) {
+      // A race without results has no file; one that is there and does not parse is said.
+      if (files_.Open(PathOf(name), "rb")) unreadable.push_back(name);
+      continue;
+    }
     if (stored.status == SubmissionStatus::kPending || stored.status == SubmissionStatus::kUnsent) {
       unsent.push_back(std::move(stored));
     }

@@ -1,8 +1,10 @@
 #pragma once
 // The results journal kept in the race records: results.txt in the race's
 // record folder. The fields as "key=value" lines, the server's address and
-// port, then lines appended as the submission goes on: "attempt N at <time>:
-// outcome" and "status=<status>", the last status line holding.
+// port, then lines added as the submission goes on: "attempt N at <time>:
+// outcome" and "status=<status>", the last status line holding. Every change
+// writes the whole file anew and renames it over the old one, flushed to the
+// disk first: a crash leaves the old state or the new, never a torn file.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,9 +23,12 @@ class RecordResultsJournal : public ResultsJournal {
   bool Begin(const std::string& record, const SubmissionFields& fields, const std::string& server_ip,
              int32_t server_port) override;
   bool NoteAttempt(const std::string& record, int attempt, const std::string& outcome) override;
+  bool NoteSent(const std::string& record, int attempt, const std::string& outcome) override;
   bool SetStatus(const std::string& record, SubmissionStatus status) override;
   bool Read(const std::string& record, StoredSubmission& stored) override;
-  std::vector<StoredSubmission> Unsent(int64_t max_age_seconds) override;
+  // sending.lock in the record's folder.
+  LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) override;
+  std::vector<StoredSubmission> Unsent(int64_t max_age_seconds, std::vector<std::string>& unreadable) override;
 
   // Reads a results.txt's text; false when a field or the server is missing.
   static bool ParseResultsText(const std::string& text, StoredSubmission& stored);

@@ -4,6 +4,11 @@
 #include "race/race_records.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <cstdio>
@@ -62,11 +67,26 @@ TEST(RaceRecordsTest, ARaceStartWritesWhatTheRaceDependsOn) {
   EXPECT_EQ(name, "2026-12-10_14-20-05Z");
   EXPECT_EQ(b.File(name, "race.txt"),
             "started=2026-12-10 14:20:05 UTC\nserver_ip=10.200.0.1\nserver_port=8080\nplayer=Ann Lee\n"
-            "clock_offset=-3.250000000\nfrequency=3579545\nversion=2.6\nreference_set=standin\nsounds=1,0,1\n");
+            "clock_offset=-3.25\nfrequency=3579545\nversion=2.6\nreference_set=standin\nsounds=1,0,1\n");
   EXPECT_EQ(b.File(name, "course.txt"), "Race start info: laps=1;max_knots=450;gate=0,0,0.01,0,0,0\n");
   b.records.EndTrack();
   EXPECT_EQ(b.File(name, "track.csv"), "counter,lat_raw,lon_raw,alt_raw,rate_raw,crash,slew,paused\n");
   EXPECT_EQ(b.records.current_name(), name);
+}
+
+TEST(RaceRecordsTest, TheClockOffsetReadsBackExactly) {
+  // Offsets that a fixed count of decimals rounds: a re-judged finish would move.
+  for (double offset : {0.1, -1234.567890123456789, 1.0 / 3.0, 5e-10, 86399.99999999999}) {
+    SCOPED_TRACE(offset);
+    Bench b;
+    RaceRecordFacts facts = Facts();
+    facts.clock_offset = offset;
+    const std::string name = b.records.BeginRace(facts);
+    const std::string text = b.File(name, "race.txt");
+    const std::size_t at = text.find("clock_offset=");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(std::strtod(text.c_str() + at + 13, nullptr), offset);
+  }
 }
 
 TEST(RaceRecordsTest, TrackRowsAndLogLinesGoToTheRaceBeingRecorded) {
@@ -128,6 +148,61 @@ TEST(RaceRecordsTest, OnlyTheNewestHundredRecordsAreKept) {
   EXPECT_EQ(std::count(names.begin(), names.end(), RaceRecordName(kStart - 3600 - (kRaceRecordsKept - 1))), 0)
       << "the oldest record stayed";
 }
+
+TEST(RaceRecordsTest, PruningKeepsUnsentResultsAndTheRaceBeingRecorded) {
+  Bench b;
+  const std::string races = b.files.RacesFolder();
+  ASSERT_NE(b.files.CreateFolder(races), FolderCreation::kFailed);
+  std::vector<std::string> made;
+  for (int i = 0; i < kRaceRecordsKept + 3; ++i) {
+    made.push_back(RaceRecordName(kStart - 3600 - i));
+    b.files.CreateFolder(b.files.Join(races, made.back()));
+  }
+  // Among the oldest: results still to be sent, and results the server took.
+  auto results = [&](const std::string& name, const char* text) {
+    UniqueFile file = b.files.Open(b.files.Join(b.files.Join(races, name), "results.txt"), "wb");
+    ASSERT_TRUE(file);
+    std::fputs(text, file.get());
+  };
+  const std::string unsent = made[made.size() - 1];
+  const std::string pending = made[made.size() - 2];
+  const std::string sent = made[made.size() - 3];
+  results(unsent, "player=A\nstatus=pending\nattempt 1 at x: error\nstatus=unsent\n");
+  results(pending, "player=A\nstatus=pending\n");
+  results(sent, "player=A\nstatus=pending\nstatus=sent\n");
+
+  // The clock was set back: the new record sorts oldest of all.
+  b.now = kStart - 30 * 24 * 3600;
+  const std::string current = b.records.BeginRace(Facts());
+  b.records.BeginTrack();
+
+  std::vector<std::string> left;
+  ASSERT_TRUE(b.files.ListFolders(races, left));
+  auto kept = [&](const std::string& name) { return std::find(left.begin(), left.end(), name) != left.end(); };
+  EXPECT_TRUE(kept(current));
+  EXPECT_TRUE(kept(unsent));
+  EXPECT_TRUE(kept(pending));
+  EXPECT_FALSE(kept(sent));
+  EXPECT_EQ(left.size(), static_cast<std::size_t>(kRaceRecordsKept));
+  // The track still goes to the current record.
+  b.records.RecordCycle(TrackSample{});
+  b.records.EndTrack();
+  EXPECT_NE(b.File(current, "track.csv").find('\n'), std::string::npos);
+}
+
+#ifndef _WIN32
+TEST(RaceRecordsTest, RemovingAnOldRecordRemovesALinkInsideItNotItsTarget) {
+  testing::TempFolder outside;
+  const std::string keep = SystemRecordFiles().Join(outside.path(), "keep.txt");
+  { UniqueFile file = SystemRecordFiles().Open(keep, "wb"); ASSERT_TRUE(file); std::fputs("x", file.get()); }
+  testing::TempFolder data;
+  const std::string old_record = SystemRecordFiles().Join(data.path(), "old");
+  ASSERT_EQ(SystemRecordFiles().CreateFolder(old_record), FolderCreation::kCreated);
+  ASSERT_EQ(::symlink(outside.path().c_str(), SystemRecordFiles().Join(old_record, "link").c_str()), 0);
+  EXPECT_TRUE(SystemRecordFiles().RemoveTree(old_record));
+  EXPECT_EQ(testing::ReadWholeFile(keep), "x");
+}
+#endif
 
 TEST(RaceRecordsTest, AFolderThatCannotBeWrittenCostsOneLine) {
   struct Case {

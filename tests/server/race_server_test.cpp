@@ -191,6 +191,37 @@ TEST_F(RaceServerExchangeTest, ADownSubmissionRecordsNothing) {
   EXPECT_NE(Server().HandleHttp("/validate?op=show_race_results").body.find("Ann Lee"), std::string::npos);
 }
 
+// A server that takes the results and then fails: the client sees no answer and
+// tries again; the page shows the results once and the second one as a repeat.
+TEST_F(RaceServerExchangeTest, TakenThenDroppedResultsShowOnceAndTheRetryAsARepeat) {
+  Rule rule;
+  std::string error;
+  ASSERT_TRUE(ParseRule("submit_race_results:take-then-down:1", rule, error)) << error;
+  rules_.Add(rule);
+  Rule elsewhere;
+  EXPECT_FALSE(ParseRule("do_validate:take-then-down", elsewhere, error));
+  ASSERT_EQ(Validate(ValidationCode(Code(), "2.6", "Ann Lee")).status, 200);
+  auto submit = [&](const char* finish) {
+    return Server().HandleHttp(std::string("/validate?op=submit_race_results&type=1&ver=2.6&player=Ann+Lee"
+                                           "&lap_times=61.500000&lap_skips=0&race_time=61.500000&finish_secs=") +
+                               finish + "&sync_delay=1.0&code=" + ValidationCode(Code(), "2.6", "Ann Lee"));
+  };
+  RaceServer::Answer dropped = submit("1.0");
+  EXPECT_TRUE(dropped.down);
+  EXPECT_TRUE(dropped.body.empty());
+  EXPECT_EQ(submit("1.0").status, 200);  // the client's retry
+  EXPECT_EQ(submit("2.0").status, 200);  // another race: no repeat
+  const std::string page = Server().HandleHttp("/validate?op=show_race_results").body;
+  std::size_t repeats = 0;
+  for (std::size_t at = page.find(" repeat<"); at != std::string::npos; at = page.find(" repeat<", at + 1)) ++repeats;
+  EXPECT_EQ(repeats, 1u);
+  const std::size_t second_row = page.find("<tr><td>2</td>");
+  ASSERT_NE(second_row, std::string::npos);
+  EXPECT_NE(page.find(" repeat<", second_row), std::string::npos);
+  EXPECT_EQ(page.find(" repeat<"), page.find(" repeat<", second_row));
+  EXPECT_EQ(page.find("<tr><td>4</td>"), std::string::npos);
+}
+
 TEST_F(RaceServerExchangeTest, TimeSyncAnswers) {
   int delay = 0;
   std::string answer = Server().HandleTimeSync(std::string("Time sync request 7 version 2.6 player Ann_Lee") + '\0',

@@ -2,13 +2,19 @@
 // its attempts, which results are sent again later, and that nothing the server
 // took is ever sent twice.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "../support/record_files_in.h"
 #include "fakes.h"
+#include "platform/text_format.h"
 #include "platform/utc_time.h"
 #include "race/race_record_names.h"
 #include "recording_log.h"
@@ -141,6 +147,38 @@ TEST_F(ResultsKeptTest, StatusAfterALiveSubmission) {
   }
 }
 
+TEST_F(ResultsKeptTest, TheServersOkIsOnTheDiskBeforeTheSoundAndTheLine) {
+  // What the record says at the moment the pilot hears the OK sound and reads the line.
+  const std::string record = MakeRecord(100);
+  const std::function<std::string()> status_now = [this, &record] { return LastStatus(record); };
+  struct StatusAtPlay : SoundPlayer {
+    std::function<std::string()> status_now;
+    std::string status_when_played;
+    void Play(const char*) override { status_when_played = status_now(); }
+  } sound;
+  struct StatusAtLine : LogSink {
+    std::function<std::string()> status_now;
+    std::string status_when_logged;
+    void Append(const std::string& line) override {
+      if (line.find("Sent results to Tarvex ok") != std::string::npos) status_when_logged = status_now();
+    }
+  } log;
+  sound.status_now = log.status_now = status_now;
+  http_.Add(Status(200, "1"));
+  http_.Add(Status(200, "ok"));
+  settings_.sound_race_results = true;
+  RaceResultsSender sender{log, http_, clock_, sound, workers_};
+  sender.SetJournal(&journal_);
+  results_.record_name = record;
+  sender.SendRaceResults(results_, settings_);
+  EXPECT_EQ(sound.status_when_played, "sent");
+  EXPECT_EQ(log.status_when_logged, "sent");
+  // One attempt line and one status line for the OK, not two of each.
+  const std::string text = ResultsText(record);
+  EXPECT_EQ(text.find("status=sent"), text.rfind("status=sent"));
+  EXPECT_EQ(text.find(": sent\n"), text.rfind(": sent\n"));
+}
+
 TEST_F(ResultsKeptTest, EveryAttemptIsNoted) {
   const std::string record = MakeRecord(60);
   SendLive(record);  // the server is down throughout
@@ -194,6 +232,91 @@ TEST_F(ResultsKeptTest, UnsentResultsAreSentAgainOnceWithTheSameFieldsAndAFreshC
   later.ResendUnsent();
   EXPECT_TRUE(http_.requests.empty());
 }
+
+TEST_F(ResultsKeptTest, AResultsFileThatDoesNotParseIsSaidOnceNotSkippedSilently) {
+  const std::string torn = MakeRecord(300);
+  {
+    UniqueFile file = files_.Open(files_.Join(files_.Join(files_.RacesFolder(), torn), "results.txt"), "wb");
+    ASSERT_TRUE(file);
+    std::fputs("player=Ann Lee\nver=2.6\nstatus=se", file.get());
+  }
+  MakeRecord(200);  // a race without results: nothing to say
+  sender_.ResendUnsent();
+  sender_.ResendUnsent();
+  const std::string line = FormatText(kUnreadableResultsText, torn.c_str());
+  std::size_t said = 0;
+  for (const std::string& each : log_.lines) said += each == line ? 1 : 0;
+  EXPECT_EQ(said, 1u);
+  EXPECT_EQ(log_.lines.size(), 1u) << log_.All();
+  EXPECT_TRUE(SubmitPaths().empty());
+}
+
+TEST_F(ResultsKeptTest, ResultsAnotherModuleIsSendingAreLeftToIt) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);  // down: kept unsent
+  http_.requests.clear();
+
+  // Another module sharing the data folder, with its own handle on the lock.
+  testing::RecordFilesIn other_files{files_.RacesFolder()};
+  RecordResultsJournal other{other_files, [] { return kNow; }};
+  std::unique_ptr<FileLock> others_hold;
+  ASSERT_EQ(other.HoldSending(record, others_hold), LockTaking::kHeld);
+  std::unique_ptr<FileLock> second;
+  EXPECT_EQ(journal_.HoldSending(record, second), LockTaking::kBusy);
+
+  http_.Add(Status(200, "777"));
+  http_.Add(Status(200, "ok"));
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  EXPECT_EQ(LastStatus(record), "unsent");
+
+  // The other module sent them and let go: they are not sent again.
+  ASSERT_TRUE(other.NoteSent(record, 1, "sent"));
+  others_hold.reset();
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  EXPECT_EQ(LastStatus(record), "sent");
+}
+
+#ifndef _WIN32
+TEST_F(ResultsKeptTest, AnotherProcessSendingTheRecordKeepsThisOneFromSendingIt) {
+  const std::string record = MakeRecord(60);
+  SendLive(record);  // down: kept unsent
+  http_.requests.clear();
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The other process: holds the record while the test's resend runs.
+    testing::RecordFilesIn other_files{files_.RacesFolder()};
+    RecordResultsJournal other{other_files, [] { return kNow; }};
+    std::unique_ptr<FileLock> hold;
+    const char held = other.HoldSending(record, hold) == LockTaking::kHeld ? 'y' : 'n';
+    (void)!::write(ready[1], &held, 1);
+    char done;
+    (void)!::read(release[0], &done, 1);
+    ::_exit(0);
+  }
+  char held = 0;
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  EXPECT_EQ(held, 'y');
+  http_.Add(Status(200, "777"));
+  http_.Add(Status(200, "ok"));
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
+  (void)!::write(release[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  for (int handle : {ready[0], ready[1], release[0], release[1]}) ::close(handle);
+  // Let go: this process sends them, once.
+  sender_.ResendUnsent();
+  EXPECT_EQ(SubmitPaths().size(), 1u);
+  EXPECT_EQ(LastStatus(record), "sent");
+}
+#endif
 
 TEST_F(ResultsKeptTest, WhatIsSentAgain) {
   struct Case {

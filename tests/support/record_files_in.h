@@ -25,6 +25,11 @@ class RecordFilesIn : public RecordFiles {
     return system_.ListFolders(folder, names);
   }
   bool RemoveTree(const std::string& path) override { return system_.RemoveTree(path); }
+  bool Flush(std::FILE* file) override { return system_.Flush(file); }
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    return system_.TryLock(path, lock);
+  }
+  bool Replace(const std::string& from, const std::string& to) override { return system_.Replace(from, to); }
 
  private:
   RecordFiles& system_ = SystemRecordFiles();

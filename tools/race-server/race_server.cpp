@@ -167,6 +167,7 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
     return answer;
   }
 
+  bool down_after = false;  // take-then-down: the usual work, then no answer
   if (std::optional<Action> action = rules_.Next(op)) {
     Note("%s: scripted %s %d", op.c_str(), action->kind.c_str(), action->number);
     if (action->kind == "status") {
@@ -193,6 +194,7 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
       return answer;
     }
     if (action->kind == "slow") answer.delay_ms = action->number;  // then the usual answer
+    down_after = action->kind == "take-then-down";
   }
 
   const std::string version = PercentDecode(Param(query, "ver"), true);
@@ -285,6 +287,8 @@ RaceServer::Answer RaceServer::HandleHttp(const std::string& target) {
     if (!results_.Add(record)) Note("cannot write the results file");
     Note("submit_race_results: %s, laps %s", player.c_str(), record.lap_times.c_str());
     answer.body = "Results recorded";
+    answer.down = down_after;
+    if (down_after) answer.body.clear();
     return answer;
   }
   answer.status = 404;

@@ -116,8 +116,15 @@ std::string EscapeHtml(const std::string& text) {
   return out;
 }
 
-bool ResultsStore::Add(const ResultRecord& record) {
+bool ResultsStore::Add(const ResultRecord& submitted) {
   std::lock_guard<std::mutex> guard(lock_);
+  ResultRecord record = submitted;
+  for (const ResultRecord& earlier : records_) {
+    if (earlier.player == record.player && earlier.finish_secs == record.finish_secs &&
+        earlier.lap_times == record.lap_times) {
+      record.repeat = true;
+    }
+  }
   records_.push_back(record);
   if (path_.empty()) return true;
   std::ofstream out(path_, std::ios::app);
@@ -151,6 +158,7 @@ std::string ResultsStore::HtmlPage() {
       if (r.slewed) flags += "slewed ";
       if (r.cheated_sim_rate) flags += "sim rate ";
       if (flags.empty()) flags = "none";
+      if (r.repeat) flags += " repeat";
       char numbers[128];
       std::snprintf(numbers, sizeof(numbers), "<td>%.3f</td><td>%.1f</td>", r.finish_secs, r.sync_delay);
       page << "<tr><td>" << ++row << "</td><td class=\"l\">" << EscapeHtml(r.player) << "</td><td>"

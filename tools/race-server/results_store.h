@@ -20,6 +20,7 @@ struct ResultRecord {
   int cheated_crash_detect = 0;
   int slewed = 0;
   int cheated_sim_rate = 0;
+  bool repeat = false;  // the same player, finish and lap times as an earlier submission
 };
 
 std::string ToJsonLine(const ResultRecord& record);

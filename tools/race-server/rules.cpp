@@ -49,6 +49,10 @@ bool ParseAction(const std::string& op, const std::string& text, Action& action)
     action.kind = name;
     return argument.empty();
   }
+  if (name == "take-then-down" && op == "submit_race_results") {
+    action.kind = name;
+    return argument.empty();
+  }
   if (name == "huge") {
     action.kind = name;
     return ReadNumber(argument, action.number) && action.number <= (256 << 20);  // at most 256 MiB

@@ -6,7 +6,9 @@
 //     "Tarvex Error: TEXT"), silent (accept, never answer), slow=MS (answer late),
 //     huge=BYTES (200 with a body of that size and no line feeds), garbage (200
 //     with binary bytes), down (reset the connection without an answer, as a
-//     client sees a server that is not running)
+//     client sees a server that is not running); submit_race_results only:
+//     take-then-down (record the results, then reset the connection without an
+//     answer, as a server that fails after taking them)
 //   time_sync ACTION: silent, slow=MS, error=WORDS ("Time sync error: WORDS"),
 //     old-version, wrong-id, garbage, full (100 bytes, no zero byte), forged (first
 //     an answer naming another aircraft from another address or port, then the
@@ -20,7 +22,7 @@
 namespace volantis::race_server {
 
 struct Action {
-  std::string kind;   // "status", "silent", "slow", "huge", "garbage", "down", "error", "old-version", "wrong-id",
+  std::string kind;   // "status", "silent", "slow", "huge", "garbage", "down", "take-then-down", "error", "old-version", "wrong-id",
                       // "full", "forged", "wrong-id-first"
   int number = 0;     // status, milliseconds or bytes
   std::string text;   // 405 message or error words

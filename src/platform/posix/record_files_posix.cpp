@@ -1,6 +1,8 @@
 // The native half's pilot data: $XDG_DATA_HOME/volantis/races, or
 // ~/.local/share/volantis/races when XDG_DATA_HOME is not set (or not absolute).
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +18,19 @@ bool IsFolder(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+// flock's lock: held on its own open file description, so two holders in one
+// process exclude each other as two processes do.
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int handle) : handle_(handle) {}
+  ~PosixFileLock() override { ::close(handle_); }
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int handle_;
+};
 
 class PosixRecordFiles : public RecordFiles {
  public:
@@ -54,6 +69,34 @@ class PosixRecordFiles : public RecordFiles {
     }
     ::closedir(dir);
     return true;
+  }
+
+  bool Flush(std::FILE* file) override {
+    return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  }
+
+  bool Replace(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The rename itself is on the disk only once its folder is.
+    const std::size_t slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) return true;  // renamed; the folder cannot be synced here
+    ::fsync(handle);
+    ::close(handle);
+    return true;
+  }
+
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (handle < 0) return LockTaking::kFailed;
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+      const bool busy = errno == EWOULDBLOCK;
+      ::close(handle);
+      return busy ? LockTaking::kBusy : LockTaking::kFailed;
+    }
+    lock = std::make_unique<PosixFileLock>(handle);
+    return LockTaking::kHeld;
   }
 
   bool RemoveTree(const std::string& path) override {

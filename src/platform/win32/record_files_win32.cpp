@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <io.h>
+
 #include <cstdio>
 
 #include "platform/record_files.h"
@@ -64,6 +66,12 @@ bool ForEachEntry(const std::wstring& folder, Visit visit) {
 }
 
 bool RemoveTreeWide(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A junction or symbolic link: the link goes, never what it points at.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ::RemoveDirectoryW(path.c_str()) != 0;
+    return ::DeleteFileW(path.c_str()) != 0;
+  }
   if (!IsFolder(path)) return ::DeleteFileW(path.c_str()) != 0 || ::GetLastError() == ERROR_FILE_NOT_FOUND;
   bool all_gone = true;
   std::vector<std::wstring> entries;
@@ -71,6 +79,23 @@ bool RemoveTreeWide(const std::wstring& path) {
   for (const std::wstring& entry : entries) all_gone = RemoveTreeWide(entry) && all_gone;
   return ::RemoveDirectoryW(path.c_str()) != 0 && all_gone;
 }
+
+// A LockFileEx range on its own handle: two holders exclude each other, in one
+// process as in two.
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE handle) : handle_(handle) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    ::UnlockFileEx(handle_, 0, 1, 0, &at);
+    ::CloseHandle(handle_);
+  }
+  Win32FileLock(const Win32FileLock&) = delete;
+  Win32FileLock& operator=(const Win32FileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
 
 class Win32RecordFiles : public RecordFiles {
  public:
@@ -112,6 +137,31 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   bool RemoveTree(const std::string& path) override { return RemoveTreeWide(Wide(path)); }
+
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LockTaking::kFailed;
+    OVERLAPPED at = {};
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      const bool busy = ::GetLastError() == ERROR_LOCK_VIOLATION;
+      ::CloseHandle(handle);
+      return busy ? LockTaking::kBusy : LockTaking::kFailed;
+    }
+    lock = std::make_unique<Win32FileLock>(handle);
+    return LockTaking::kHeld;
+  }
+
+  bool Flush(std::FILE* file) override {
+    if (std::fflush(file) != 0) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(handle) != 0;
+  }
+
+  bool Replace(const std::string& from, const std::string& to) override {
+    return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
 };
 
 }  // namespace
