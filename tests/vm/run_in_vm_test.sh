@@ -36,6 +36,8 @@ before=$(emulators)
 cat >"$work/inside.sh" <<'SH'
 #!/usr/bin/env bash
 dir="$1"; other="$2"; runner_root="$3"
+# Each program's own header chooses its Wine here, whatever the caller forced.
+unset VOLANTIS_WINE_ARCH
 echo "inside: $(uname -m) in $(pwd)"
 /lib/ld-linux.so.2 --version >/dev/null 2>&1; echo "linux32=$?"
 "$runner_root/tools/wine/run-wine.sh" "$dir/exit32.exe" 7 </dev/null >/dev/null 2>&1; echo "win32=$?"
