@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "server/submission_fields.h"
 #include "validation/reference_aircraft.h"
 
 namespace volantis {
@@ -31,6 +32,11 @@ std::shared_ptr<ModuleCore> ModuleCore::Create(std::shared_ptr<AppSettings> sett
                                                std::unique_ptr<HostPoster> poster) {
   auto core = std::make_shared<ModuleCore>(CreateKey{}, std::move(settings), services, std::move(poster));
   core->workers.SetAnchor(core);
+  // The one thread that writes the race records. At the end it writes what the
+  // others handed it until it is the last worker.
+  WorkerGroup& workers = core->workers;
+  core->records.StartWriter([&workers](std::function<void()> body) { return workers.Start(std::move(body)); },
+                            workers.cancel(), [&workers] { return workers.running() <= 1; });
   // Results of earlier races that never reached the server go again now.
   core->results_sender.StartResend();
   return core;
@@ -50,6 +56,16 @@ ModuleCore::ModuleCore(CreateKey, std::shared_ptr<AppSettings> shared_settings, 
       results_sender(*race.log, services.http, services.clock, sounds, workers),
       monitor(race, MonitorServicesOf(*settings, services, sounds, poster, workers, records), services.memory) {
   race.log->SetEcho(&records);
+  // A finished race's results are kept (pending) before Race Finished is posted.
+  records.SetResultsKeeper([this](const RaceResults& results, const RaceRecordFacts& facts) {
+    ResultsSubmissionSettings kept;
+    kept.server_ip = facts.server_ip;
+    kept.server_port = facts.server_port;
+    kept.player_name = facts.player_name;
+    kept.version = facts.version;
+    kept.best_round_trip = facts.best_round_trip;
+    journal.KeepIfNone(results.record_name, SubmissionFieldsOf(results, kept), facts.server_ip, facts.server_port);
+  });
   results_sender.SetJournal(&journal);
   // Until results can be kept for later, the race log at least says they were lost.
   results_sender.SetUnsentResultsHandler([this](const RaceResults&, const ResultsSubmissionSettings&) {

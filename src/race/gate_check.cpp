@@ -117,6 +117,9 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
         // The finished race is noted before the command goes out, so the
         // command's handler acts for this race only: not for a newer race
         // started first, nor for a Race Finished that came from elsewhere.
+        // The results are handed to the record first: a quit before the
+        // command is handled keeps them all the same.
+        if (services.recorder != nullptr) services.recorder->KeepResults(state.Results());
         state.finished_serial.store(state.race_serial.load());
         services.poster.PostCommand(kCmdRaceFinished);
       }

@@ -2,6 +2,7 @@
 
 #include "host/host_values.h"
 #include "race/gate_check.h"
+#include "race/race_log_source.h"
 
 namespace volantis {
 
@@ -88,6 +89,7 @@ void RaceMonitor::BeginRecord() {
   facts.sound_cross = settings.sound_cross;
   facts.sound_skip = settings.sound_skip;
   facts.sound_end = settings.sound_end;
+  facts.best_round_trip = settings.race_definition.best_round_trip.load();
   {
     GatesLockGuard guard(services_.settings.race_definition, services_.gates_lock_timeout_ms);
     if (guard.acquired()) facts.course_text = services_.settings.race_definition.course_text;
@@ -103,6 +105,8 @@ void RaceMonitor::Record(bool paused) {
 }
 
 void RaceMonitor::MonitorThread() {
+  // What this monitor and its judge log belongs to its own race's record.
+  const ScopedRaceLogSource source(state_.record_name);
   memory_attached_ = memory_.Attach();
   attach_reported_ = false;
   if (services_.recorder != nullptr) services_.recorder->BeginTrack();

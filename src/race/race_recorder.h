@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "race/race_results.h"
+
 namespace volantis {
 
 // What a race depended on: enough to judge it again from its track.
@@ -18,6 +20,7 @@ struct RaceRecordFacts {
   bool sound_skip = false;
   bool sound_end = false;
   std::string course_text;  // the race start info as received
+  double best_round_trip = 0;  // seconds, from the last time synchronisation (not in race.txt)
 };
 
 // One monitor cycle's readings, raw as they are in the host's memory.
@@ -32,6 +35,8 @@ struct TrackSample {
   bool paused = false;  // the cycle took no sample; the values are the last read
 };
 
+// Every call returns at once: the files are the business of the recorder's
+// own writer, never of the caller's thread.
 class RaceRecorder {
  public:
   virtual ~RaceRecorder() = default;
@@ -45,6 +50,9 @@ class RaceRecorder {
   virtual void RecordCycle(const TrackSample& sample) = 0;
   // The monitor ends (on its thread): what is buffered is written.
   virtual void EndTrack() = 0;
+  // The race is finished (monitor thread, before Race Finished is posted):
+  // its results are kept in its record before anything else is done with them.
+  virtual void KeepResults(const RaceResults& results) = 0;
 };
 
 }  // namespace volantis

@@ -8,6 +8,7 @@
 
 #include "platform/text_format.h"
 #include "platform/utc_time.h"
+#include "race/race_log_source.h"
 #include "race/race_record_names.h"
 
 namespace volantis {
@@ -38,7 +39,118 @@ RaceRecords::RaceRecords(RecordFiles& files, LogSink& log, std::string reference
   if (!now_utc_) now_utc_ = UtcNowSeconds;
 }
 
-RaceRecords::~RaceRecords() = default;
+RaceRecords::~RaceRecords() {
+  bool running = false;
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    stopping_ = true;
+    running = writer_ == WriterState::kRunning;
+  }
+  work_.Set();
+  if (running) {
+    while (writer_done_.Wait(1000) == WaitResult::kTimeout) {
+    }
+  }
+}
+
+bool RaceRecords::StartWriter(const StartThread& start, CancelSignal& end, std::function<bool()> others_done) {
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    if (writer_ != WriterState::kNone) return writer_ == WriterState::kRunning;
+    writer_ = WriterState::kRunning;
+    end_ = &end;
+    others_done_ = std::move(others_done);
+  }
+  writer_done_.Reset();
+  wake_on_end_ = end.OnCancel([this] { work_.Set(); });
+  if (start([this] { WriterLoop(); })) return true;
+  ScopedCriticalSection hold(queue_lock_);
+  writer_ = WriterState::kGone;  // nothing is recorded rather than written on the callers' threads
+  queue_.clear();
+  writer_done_.Set();
+  return false;
+}
+
+void RaceRecords::WriterLoop() {
+  for (;;) {
+    std::deque<Item> batch;
+    bool stopping = false;
+    {
+      ScopedCriticalSection hold(queue_lock_);
+      batch.swap(queue_);
+      queued_rows_ = 0;
+      stopping = stopping_;
+    }
+    for (Item& item : batch) {
+      Outcome outcome;
+      Process(item, outcome);
+      Report(outcome);
+    }
+    const bool ending = stopping || end_->cancelled();
+    if (!ending) {
+      work_.Wait(1000);
+      continue;
+    }
+    bool empty = false;
+    {
+      ScopedCriticalSection hold(queue_lock_);
+      empty = queue_.empty();
+    }
+    // What another thread may still hand over at the end (the monitor's last
+    // rows, a submission's lines) is written too.
+    if (empty && (stopping || !others_done_ || others_done_())) break;
+    work_.Wait(10);
+  }
+  CloseRecord();
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    writer_ = WriterState::kGone;
+    queue_.clear();
+  }
+  writer_done_.Set();  // the last touch of this object
+}
+
+void RaceRecords::Push(Item item) {
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    if (writer_ == WriterState::kGone) return;
+    if (writer_ == WriterState::kRunning) {
+      const bool row = item.kind == Kind::kRow;
+      if (row && queued_rows_ >= kQueuedRowsMax) {
+        // The disk has stalled for longer than the queue holds: the monitor never waits.
+        if (dropping_++ == 0) drop_first_ = item.sample.counter;
+        drop_last_ = item.sample.counter;
+        ++dropped_total_;
+        return;
+      }
+      if (dropping_ > 0 && (row || item.kind == Kind::kEndTrack || item.kind == Kind::kBegin)) {
+        Item gap;
+        gap.kind = Kind::kGap;
+        gap.gap_rows = dropping_;
+        gap.gap_first = drop_first_;
+        gap.gap_last = drop_last_;
+        queue_.push_back(std::move(gap));
+        dropping_ = 0;
+      }
+      if (row) ++queued_rows_;
+      queue_.push_back(std::move(item));
+      work_.Set();
+      return;
+    }
+  }
+  // No writer: the caller does the work itself (a tool, a test).
+  Outcome outcome;
+  {
+    ScopedCriticalSection hold(inline_lock_);
+    Process(item, outcome);
+  }
+  Report(outcome);
+}
+
+void RaceRecords::Report(const Outcome& outcome) {
+  if (!outcome.notice.empty()) log_.LogText(kLogNormal, outcome.notice);
+  if (!outcome.failure.empty()) Fail(outcome.failure);
+}
 
 std::string RaceRecords::FolderOf(const std::string& name) {
   const std::string races = files_.RacesFolder();
@@ -46,8 +158,21 @@ std::string RaceRecords::FolderOf(const std::string& name) {
 }
 
 std::string RaceRecords::current_name() {
-  ScopedCriticalSection hold(lock_);
+  ScopedCriticalSection hold(name_lock_);
   return failed_.load() ? std::string() : name_;
+}
+
+bool RaceRecords::WaitWritten(uint32_t milliseconds) {
+  Item mark;
+  mark.kind = Kind::kMark;
+  mark.mark = std::make_shared<Event>(true, false);
+  std::shared_ptr<Event> written = mark.mark;
+  {
+    ScopedCriticalSection hold(queue_lock_);
+    if (writer_ != WriterState::kRunning) return true;
+  }
+  Push(std::move(mark));
+  return written->Wait(milliseconds) == WaitResult::kSignaled;
 }
 
 void RaceRecords::Fail(const std::string& why) {
@@ -63,42 +188,136 @@ bool RaceRecords::WriteTextFile(const std::string& path, const std::string& text
 }
 
 std::string RaceRecords::BeginRace(const RaceRecordFacts& facts) {
-  // The record of the race before ends here; what it buffered is written.
-  track_.reset();
+  // The name is taken here, without a file call: races of the same second
+  // are told apart by their number.
+  const int64_t started = now_utc_();
+  reserved_n_ = started == reserved_started_ ? reserved_n_ + 1 : 1;
+  reserved_started_ = started;
+  Item begin;
+  begin.kind = Kind::kBegin;
+  begin.text = RaceRecordName(started, reserved_n_);
+  begin.started = started;
+  begin.facts = std::make_shared<RaceRecordFacts>(facts);
+  const std::string name = begin.text;
+  bool inline_work = false;
   {
-    ScopedCriticalSection hold(lock_);
-    failed_ = true;
-    log_file_.reset();
-    name_.clear();
-    folder_.clear();
+    ScopedCriticalSection hold(queue_lock_);
+    inline_work = writer_ == WriterState::kNone;
+    if (writer_ == WriterState::kGone) return std::string();
   }
+  Push(std::move(begin));
+  // Done at once without a writer: the outcome is known.
+  if (inline_work) return current_name();
+  return name;
+}
+
+void RaceRecords::BeginTrack() {
+  Item prune;
+  prune.kind = Kind::kPrune;
+  Push(std::move(prune));
+}
+
+void RaceRecords::RecordCycle(const TrackSample& sample) {
+  Item row;
+  row.sample = sample;
+  Push(std::move(row));
+}
+
+void RaceRecords::EndTrack() {
+  Item end;
+  end.kind = Kind::kEndTrack;
+  Push(std::move(end));
+}
+
+void RaceRecords::KeepResults(const RaceResults& results) {
+  if (results.record_name.empty()) return;
+  Item keep;
+  keep.kind = Kind::kKeep;
+  keep.results = std::make_shared<RaceResults>(results);
+  Push(std::move(keep));
+}
+
+void RaceRecords::Echo(const std::string& message) {
+  const RaceLogSource source = CurrentRaceLogSource();
+  if (source.kind == RaceLogSourceKind::kNoRecord) return;
+  Item line;
+  line.kind = Kind::kLine;
+  line.text = message;
+  if (source.kind == RaceLogSourceKind::kRecord) line.record = source.record;
+  Push(std::move(line));
+}
+
+void RaceRecords::Process(Item& item, Outcome& outcome) {
+  switch (item.kind) {
+    case Kind::kBegin:
+      DoBegin(item, outcome);
+      break;
+    case Kind::kPrune:
+      Prune();
+      break;
+    case Kind::kRow:
+      DoRow(item.sample, outcome);
+      break;
+    case Kind::kEndTrack:
+      DoEndTrack(outcome);
+      break;
+    case Kind::kLine:
+      DoLine(item, outcome);
+      break;
+    case Kind::kKeep: {
+      std::string name;
+      {
+        ScopedCriticalSection hold(name_lock_);
+        name = name_;
+      }
+      if (keeper_ && facts_ && !name.empty() && name == item.results->record_name) keeper_(*item.results, *facts_);
+      break;
+    }
+    case Kind::kGap:
+      DoGap(item);
+      break;
+    case Kind::kMark:
+      item.mark->Set();
+      break;
+  }
+}
+
+void RaceRecords::CloseRecord() {
+  if (track_) std::fflush(track_.get());
+  track_.reset();
+  log_file_.reset();
+}
+
+void RaceRecords::DoBegin(const Item& item, Outcome& outcome) {
+  // The record of the race before ends here; what it buffered is written.
+  CloseRecord();
+  failed_ = true;
+  last_begun_ = item.text;
+  {
+    ScopedCriticalSection hold(name_lock_);
+    name_.clear();
+  }
+  folder_.clear();
+  facts_.reset();
   track_rows_ = 0;
   rows_since_flush_ = 0;
-  prune_pending_ = false;
-  // No record yet, so nothing echoes into one: the line goes straight to the log.
-  auto give_up = [this](const std::string& why) {
-    log_.Log(kLogNormal, kFailedLine, why.c_str());
-    return std::string();
-  };
+  // No record yet, so nothing echoes into one: the line is said even though
+  // no record was ever taken as failed.
+  auto give_up = [&outcome](const std::string& why) { outcome.notice = FormatText(kFailedLine, why.c_str()); };
 
   const std::string races = files_.RacesFolder();
   if (races.empty()) return give_up("the pilot's data folder is unknown");
   if (files_.CreateFolder(races) == FolderCreation::kFailed) return give_up("cannot make the folder " + races);
-  const int64_t started = now_utc_();
-  std::string name;
-  std::string folder;
-  FolderCreation made = FolderCreation::kExists;
-  for (int n = 1; n < 100 && made == FolderCreation::kExists; ++n) {
-    name = RaceRecordName(started, n);
-    folder = files_.Join(races, name);
-    made = files_.CreateFolder(folder);
-  }
+  const std::string& name = item.text;
+  const std::string folder = files_.Join(races, name);
+  const FolderCreation made = files_.CreateFolder(folder);
+  if (made == FolderCreation::kExists) return give_up("the folder " + folder + " is there already");
   if (made != FolderCreation::kCreated) return give_up("cannot make the folder " + folder);
 
-  if (!WriteTextFile(files_.Join(folder, "race.txt"), RaceText(facts, started, reference_set_))) {
+  if (!WriteTextFile(files_.Join(folder, "race.txt"), RaceText(*item.facts, item.started, reference_set_))) {
     return give_up("cannot write race.txt in " + folder);
   }
-  if (!WriteTextFile(files_.Join(folder, "course.txt"), facts.course_text + "\n")) {
+  if (!WriteTextFile(files_.Join(folder, "course.txt"), item.facts->course_text + "\n")) {
     return give_up("cannot write course.txt in " + folder);
   }
   track_ = files_.Open(files_.Join(folder, "track.csv"), "wb");
@@ -106,26 +325,18 @@ std::string RaceRecords::BeginRace(const RaceRecordFacts& facts) {
     track_.reset();
     return give_up("cannot write track.csv in " + folder);
   }
-  UniqueFile log_file = files_.Open(files_.Join(folder, "log.txt"), "wb");
-  if (!log_file) {
+  log_file_ = files_.Open(files_.Join(folder, "log.txt"), "wb");
+  if (!log_file_) {
     track_.reset();
     return give_up("cannot write log.txt in " + folder);
   }
+  folder_ = folder;
+  facts_ = item.facts;
   {
-    ScopedCriticalSection hold(lock_);
+    ScopedCriticalSection hold(name_lock_);
     name_ = name;
-    folder_ = folder;
-    log_file_ = std::move(log_file);
-    failed_ = false;
   }
-  prune_pending_ = true;
-  return name;
-}
-
-void RaceRecords::BeginTrack() {
-  if (!prune_pending_) return;
-  prune_pending_ = false;
-  Prune();
+  failed_ = false;
 }
 
 bool RaceRecords::HoldsUnsentResults(const std::string& folder) {
@@ -150,17 +361,23 @@ bool RaceRecords::HoldsUnsentResults(const std::string& folder) {
 void RaceRecords::Prune() {
   const std::string races = files_.RacesFolder();
   std::vector<std::string> names;
-  if (!files_.ListFolders(races, names)) return;
+  if (races.empty() || !files_.ListFolders(races, names)) return;
   names.erase(std::remove_if(names.begin(), names.end(),
                              [](const std::string& name) { return !ParseRaceRecordName(name, nullptr); }),
               names.end());
   if (names.size() <= static_cast<std::size_t>(kRaceRecordsKept)) return;
   std::sort(names.begin(), names.end());
   std::size_t extra = names.size() - kRaceRecordsKept;
-  const std::string current = current_name();
+  std::string current;
+  {
+    ScopedCriticalSection hold(name_lock_);
+    current = name_;
+  }
   // Oldest first; never the race being recorded (it sorts oldest after the
   // clock was set back), nor results that have still to reach the server.
+  // The module's end stops it between two records.
   for (std::size_t i = 0; i < names.size() && extra > 0; ++i) {
+    if (end_ != nullptr && end_->cancelled()) return;
     const std::string folder = files_.Join(races, names[i]);
     if (names[i] == current || HoldsUnsentResults(folder)) continue;
     files_.RemoveTree(folder);
@@ -168,11 +385,11 @@ void RaceRecords::Prune() {
   }
 }
 
-void RaceRecords::RecordCycle(const TrackSample& sample) {
-  if (!track_ || failed_.load(std::memory_order_relaxed)) return;
+void RaceRecords::DoRow(const TrackSample& sample, Outcome& outcome) {
+  if (!track_ || failed_.load()) return;
   if (track_rows_ == kTrackRowsMax) {
     track_.reset();
-    log_.LogText(kLogNormal, kTrackStoppedLine);
+    outcome.notice = kTrackStoppedLine;
     return;
   }
   char row[160];
@@ -189,31 +406,50 @@ void RaceRecords::RecordCycle(const TrackSample& sample) {
   }
   if (!written) {
     track_.reset();
-    Fail("cannot write track.csv");
+    outcome.failure = "cannot write track.csv";
   }
 }
 
-void RaceRecords::EndTrack() {
+void RaceRecords::DoEndTrack(Outcome& outcome) {
   if (!track_) return;
   const bool written = std::fflush(track_.get()) == 0;
   rows_since_flush_ = 0;
   if (!written) {
     track_.reset();
-    Fail("cannot write track.csv");
+    outcome.failure = "cannot write track.csv";
   }
 }
 
-void RaceRecords::Echo(const std::string& message) {
-  if (failed_.load()) return;
-  bool written = true;
+void RaceRecords::DoLine(const Item& item, Outcome& outcome) {
+  std::string current;
   {
-    ScopedCriticalSection hold(lock_);
-    if (!log_file_ || failed_.load()) return;
-    written = std::fwrite(message.data(), 1, message.size(), log_file_.get()) == message.size() &&
-              std::fflush(log_file_.get()) == 0;
-    if (!written) log_file_.reset();
+    ScopedCriticalSection hold(name_lock_);
+    current = name_;
   }
-  if (!written) Fail("cannot write log.txt");
+  if (item.record.empty() || item.record == current || item.record == last_begun_) {
+    if (!log_file_ || failed_.load()) return;
+    const bool written = std::fwrite(item.text.data(), 1, item.text.size(), log_file_.get()) == item.text.size() &&
+                         std::fflush(log_file_.get()) == 0;
+    if (!written) {
+      log_file_.reset();
+      outcome.failure = "cannot write log.txt";
+    }
+    return;
+  }
+  // A line of an earlier race (its submission goes on after a new race began):
+  // to that race's own log, if its record is there.
+  const std::string races = files_.RacesFolder();
+  if (races.empty() || !ParseRaceRecordName(item.record, nullptr)) return;
+  UniqueFile file = files_.Open(files_.Join(files_.Join(races, item.record), "log.txt"), "ab");
+  if (file) std::fwrite(item.text.data(), 1, item.text.size(), file.get());
+}
+
+void RaceRecords::DoGap(const Item& item) {
+  if (!log_file_ || failed_.load()) return;
+  const std::string text = FormatText(kRowsDroppedText, static_cast<long long>(item.gap_rows),
+                                      static_cast<long long>(item.gap_first), static_cast<long long>(item.gap_last));
+  std::fwrite(text.data(), 1, text.size(), log_file_.get());
+  std::fflush(log_file_.get());
 }
 
 }  // namespace volantis

@@ -2,6 +2,7 @@
 
 #include "platform/text_format.h"
 #include "platform/utc_time.h"
+#include "race/race_log_source.h"
 #include "server/digest.h"
 #include "server/race_server_client.h"
 #include "server/server_port.h"
@@ -105,6 +106,8 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     ~LiveScope() { sender.SetLive(record, false); }
   } live{*this, results.record_name};
   SetLive(results.record_name, true);
+  // Its lines belong to its own race's record, whatever race runs meanwhile.
+  const ScopedRaceLogSource source(results.record_name);
 
   const SubmissionFields fields = SubmissionFieldsOf(results, settings);
   // Kept before anything is tried: whatever happens next, the results are not lost.
@@ -252,6 +255,8 @@ bool RaceResultsSender::StartResend() {
 
 void RaceResultsSender::ResendUnsent() {
   if (journal_ == nullptr) return;
+  // A resend's lines belong to no race's record.
+  const ScopedRaceLogSource source(std::string{});
   std::vector<std::string> unreadable;
   const std::vector<StoredSubmission> unsent = journal_->Unsent(kResendMaxAgeSeconds, unreadable);
   for (const std::string& record : unreadable) {

@@ -66,16 +66,32 @@ bool RecordResultsJournal::Append(const std::string& record, const std::string& 
   return WriteWholeFile(files_, path, whole + text);
 }
 
-bool RecordResultsJournal::Begin(const std::string& record, const SubmissionFields& fields,
-                                 const std::string& server_ip, int32_t server_port) {
-  const std::string path = PathOf(record);
-  if (path.empty()) return false;
+std::string RecordResultsJournal::BeginText(const SubmissionFields& fields, const std::string& server_ip,
+                                           int32_t server_port) {
   std::string text;
   for (const SubmissionField& field : fields) text += field.key + "=" + field.value + "\n";
   text += "server_ip=" + server_ip + "\n";
   text += FormatText("server_port=%d\n", static_cast<int>(server_port));
   text += "status=pending\n";
+  return text;
+}
+
+bool RecordResultsJournal::Begin(const std::string& record, const SubmissionFields& fields,
+                                 const std::string& server_ip, int32_t server_port) {
+  const std::string path = PathOf(record);
+  if (path.empty()) return false;
+  const std::string text = BeginText(fields, server_ip, server_port);
   ScopedCriticalSection hold(lock_);
+  return WriteWholeFile(files_, path, text);
+}
+
+bool RecordResultsJournal::KeepIfNone(const std::string& record, const SubmissionFields& fields,
+                                      const std::string& server_ip, int32_t server_port) {
+  const std::string path = PathOf(record);
+  if (path.empty()) return false;
+  const std::string text = BeginText(fields, server_ip, server_port);
+  ScopedCriticalSection hold(lock_);
+  if (files_.Open(path, "rb")) return true;
   return WriteWholeFile(files_, path, text);
 }
 

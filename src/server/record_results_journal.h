@@ -26,6 +26,10 @@ class RecordResultsJournal : public ResultsJournal {
   bool NoteSent(const std::string& record, int attempt, const std::string& outcome) override;
   bool SetStatus(const std::string& record, SubmissionStatus status) override;
   bool Read(const std::string& record, StoredSubmission& stored) override;
+  // Begin, unless the record keeps results already (their submission began
+  // first and may have gone further): the finish keeps them this way.
+  bool KeepIfNone(const std::string& record, const SubmissionFields& fields, const std::string& server_ip,
+                  int32_t server_port);
   // sending.lock in the record's folder.
   LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) override;
   std::vector<StoredSubmission> Unsent(int64_t max_age_seconds, std::vector<std::string>& unreadable) override;
@@ -35,6 +39,7 @@ class RecordResultsJournal : public ResultsJournal {
 
  private:
   std::string PathOf(const std::string& record);
+  static std::string BeginText(const SubmissionFields& fields, const std::string& server_ip, int32_t server_port);
   bool Append(const std::string& record, const std::string& text);
 
   RecordFiles& files_;
