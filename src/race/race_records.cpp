@@ -116,7 +116,7 @@ void RaceRecords::Push(Item item) {
     if (writer_ == WriterState::kGone) return;
     if (writer_ == WriterState::kRunning) {
       const bool row = item.kind == Kind::kRow;
-      if (row && queued_rows_ >= kQueuedRowsMax) {
+      if (row && queued_rows_ >= queue_limit_) {
         // The disk has stalled for longer than the queue holds: the monitor never waits.
         if (dropping_++ == 0) drop_first_ = item.sample.counter;
         drop_last_ = item.sample.counter;

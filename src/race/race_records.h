@@ -90,6 +90,8 @@ class RaceRecords : public RaceRecorder, public LogEcho {
   std::string current_name();
   // Until everything handed over so far is written; false after milliseconds.
   bool WaitWritten(uint32_t milliseconds);
+  // Tests only: the queue's room for rows, kQueuedRowsMax in the product.
+  void SetQueueLimitForTesting(int64_t rows) { queue_limit_ = rows; }
   // Track rows dropped because the queue was full, in all.
   int64_t dropped_rows() const { return dropped_total_.load(); }
 
@@ -144,6 +146,7 @@ class RaceRecords : public RaceRecorder, public LogEcho {
   CriticalSection queue_lock_;
   std::deque<Item> queue_;
   int64_t queued_rows_ = 0;
+  int64_t queue_limit_ = kQueuedRowsMax;
   int64_t dropping_ = 0;  // rows dropped since the last one queued
   int64_t drop_first_ = 0, drop_last_ = 0;
   WriterState writer_ = WriterState::kNone;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -19,9 +20,11 @@
 #include <vector>
 
 #include "../support/record_files_in.h"
+#include "host/command_ids.h"
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "platform/parsed_profile_reader.h"
+#include "server/submission_fields.h"
 #include "silent_tcp_server.h"
 #include "wininet_quirk.h"
 
@@ -37,6 +40,10 @@ class Recorder {
   void Add(std::string event) {
     std::lock_guard<std::mutex> guard(lock_);
     events_.push_back(std::move(event));
+  }
+  bool Has(const std::string& event) {
+    std::lock_guard<std::mutex> guard(lock_);
+    return std::find(events_.begin(), events_.end(), event) != events_.end();
   }
   std::vector<std::string> After(const std::string& marker) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -178,9 +185,40 @@ class WatchedHostMemory : public BufferHostMemory {
     }
     return BufferHostMemory::Attach();
   }
+  // A flight of longitudes along latitude 0.005, one per cycle, when set
+  // before the core is built; then it stays at the last.
+  std::vector<double> flight;
   int64_t ReadInt64(uint32_t offset) const override {
-    if (offset == kOffsetLatitude) ++latitude_reads;
+    if (offset == kOffsetLatitude) {
+      const int cycle = latitude_reads++;
+      if (flight.empty()) return BufferHostMemory::ReadInt64(offset);
+      current_lon_ = flight[std::min(static_cast<std::size_t>(cycle), flight.size() - 1)];
+      return static_cast<int64_t>(0.005 / 2.0951091487837895e-15);
+    }
+    if (offset == kOffsetLongitude && !flight.empty()) {
+      return static_cast<int64_t>(current_lon_.load() / 1.951563910473908e-17);
+    }
     return BufferHostMemory::ReadInt64(offset);
+  }
+
+ private:
+  mutable std::atomic<double> current_lon_{0};
+};
+
+// The race records' files; opening a log.txt blocks while stalled, as on a
+// data folder that stopped answering.
+class StallingRecordFiles : public testing::RecordFilesIn {
+ public:
+  using RecordFilesIn::RecordFilesIn;
+  std::atomic<bool> stall{false};
+  Event entered{true, false};
+  Event release{true, false};
+  UniqueFile Open(const std::string& path, const char* mode) override {
+    if (stall && path.size() >= 7 && path.compare(path.size() - 7, 7, "log.txt") == 0) {
+      entered.Set();
+      release.Wait(60000);
+    }
+    return RecordFilesIn::Open(path, mode);
   }
 };
 
@@ -234,7 +272,7 @@ struct Bench {
   WatchedHostMemory memory;
   ParsedProfileReader profiles{SystemFileSystem()};
   testing::TempFolder data_folder;
-  testing::RecordFilesIn record_files{testing::RecordFilesIn::Races(data_folder.path())};
+  StallingRecordFiles record_files{testing::RecordFilesIn::Races(data_folder.path())};
   std::shared_ptr<AppSettings> settings = std::make_shared<AppSettings>();
   std::shared_ptr<ModuleCore> core;
 };
@@ -349,6 +387,8 @@ const Stuck kStuck[] = {
      [](Bench& b) { b.http_release.Set(); }},
     {"monitor_in_a_host_call", [](Bench& b) { b.memory.hold_attach = true; }, StartRace,
      [](Bench& b) -> Event& { return b.memory.attach_entered; }, [](Bench& b) { b.memory.release.Set(); }},
+    {"record_writer_in_a_stalled_file_call", [](Bench& b) { b.record_files.stall = true; }, StartRace,
+     [](Bench& b) -> Event& { return b.record_files.entered; }, [](Bench& b) { b.record_files.release.Set(); }},
 };
 
 TEST(ModuleEndTest, AWorkerBeyondTheBoundKeepsTheGraphAliveUntilItEnds) {
@@ -368,6 +408,42 @@ TEST(ModuleEndTest, AWorkerBeyondTheBoundKeepsTheGraphAliveUntilItEnds) {
     EXPECT_EQ(b.core_freed.Wait(20000), WaitResult::kSignaled);
     EXPECT_EQ(b.recorder.After("ended"), std::vector<std::string>{}) << "no sound and no command after the end";
   }
+}
+
+}  // namespace
+}  // namespace volantis
+
+namespace volantis {
+namespace {
+
+// The finish is judged and Race Finished posted, but the module ends before
+// the command is handled (nobody handles it here): the results are in the
+// race's record all the same, pending, for a later start to send.
+TEST(ModuleEndTest, AQuitBetweenTheFinishAndItsCommandKeepsTheResults) {
+  Bench b;
+  for (int gate = 0; gate < 2; ++gate) {
+    b.settings->race_definition.gates.push_back(std::make_unique<Gate>(Gate{0.0, -0.1 * gate, 0.01, -0.1 * gate, 0, 0}));
+  }
+  b.settings->race_definition.laps = 1;
+  b.memory.flight = {0.0002};
+  for (int gate : {0, 1, 0}) {
+    b.memory.flight.push_back(-0.1 * gate + 0.0001);
+    b.memory.flight.push_back(-0.1 * gate - 0.0001);
+  }
+  b.Build();
+  b.core->monitor.StartRace();
+  const std::string finished = "post " + std::to_string(kCmdRaceFinished);
+  ASSERT_TRUE(Bench::Eventually([&] { return b.recorder.Has(finished); }));
+  const std::string record = b.core->race.record_name;
+  ASSERT_FALSE(record.empty());
+  EXPECT_TRUE(b.End(kEndWaitMs, "finish_not_yet_handled"));
+
+  StoredSubmission stored;
+  ASSERT_TRUE(b.core->journal.Read(record, stored)) << "no results in the record";
+  EXPECT_EQ(stored.status, SubmissionStatus::kPending);
+  EXPECT_EQ(FieldValue(stored.fields, "player"), "Ann Lee");
+  EXPECT_EQ(FieldValue(stored.fields, "lap_times"), FormatLapTimes(b.core->race.Results()));
+  EXPECT_EQ(stored.server_port, b.settings->server_port);
 }
 
 }  // namespace
