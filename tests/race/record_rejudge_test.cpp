@@ -3,6 +3,8 @@
 // and all; and recording changes nothing the pilot sees.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,8 +13,15 @@
 #include "host/host_values.h"
 #include "platform/buffer_host_memory.h"
 #include "race/race_monitor.h"
+#include "platform/worker_group.h"
+#include "race/race_record_names.h"
 #include "race/race_records.h"
 #include "race_fakes.h"
+#include "platform/utc_time.h"
+#include "server/race_results_submission.h"
+#include "server/race_server_client.h"
+#include "server/record_results_journal.h"
+#include "server/submission_fields.h"
 #include "replay.h"
 #include "track_csv.h"
 
@@ -53,9 +62,11 @@ struct LiveRace : testing::JudgeBench {
     return services;
   }
 
-  void Fly(const std::vector<replay::TrackRow>& rows) {
+  // started: called once the race has started, before its first cycle.
+  void Fly(const std::vector<replay::TrackRow>& rows, const std::function<void()>& started = nullptr) {
     monitor.StartRace();
     state.done_event.Set();  // no monitor thread runs
+    if (started) started();
     records.BeginTrack();     // what the monitor thread does first
     for (const replay::TrackRow& row : rows) {
       memory.Write<int64_t>(kOffsetLatitude, row.lat_raw);
@@ -70,6 +81,7 @@ struct LiveRace : testing::JudgeBench {
       if (state.finished) break;
     }
     records.EndTrack();
+    records.WaitWritten(20000);
   }
 
   // What the pilot saw and heard, in the replay's words.
@@ -81,8 +93,9 @@ struct LiveRace : testing::JudgeBench {
     }
     return events;
   }
-  std::string RecordFile(const std::string& file) {
-    return testing::ReadWholeFile(files.Join(files.Join(files.RacesFolder(), state.record_name), file));
+  std::string RecordFile(const std::string& file, const std::string& record = std::string()) {
+    const std::string name = record.empty() ? state.record_name : record;
+    return testing::ReadWholeFile(files.Join(files.Join(files.RacesFolder(), name), file));
   }
 };
 
@@ -149,6 +162,92 @@ TEST(RecordRejudgeTest, RecordingChangesNothingThePilotSees) {
   unrecorded.Fly(FlightWithPauses());
   EXPECT_EQ(recorded.journal.entries(), unrecorded.journal.entries());
   EXPECT_EQ(replay::ResultQuery(recorded.state.Results()), replay::ResultQuery(unrecorded.state.Results()));
+}
+
+// The race server's side for a results submission: a code, then an OK.
+class AcceptingHttp : public HttpTransport {
+ public:
+  HttpResult HttpGet(const HttpRequest& request) override {
+    HttpResult answer;
+    answer.status = 200;
+    answer.body = request.path == kGetCodePath ? "1234567" : "ok";
+    return answer;
+  }
+};
+
+class QuietSounds : public SoundPlayer {
+ public:
+  void Play(const char*) override {}
+};
+
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) output.append(buffer, got);
+  ::pclose(pipe);
+  return output;
+}
+
+// The race starts while the module resends an older race's results and the
+// race before it is still being submitted: those lines go to their own
+// records (or none), so the race's record re-judges to agreement. The race is
+// recorded through the writer thread, with its results kept at the finish.
+TEST(RecordRejudgeTest, ARaceRecordKeepsOnlyItsOwnLinesAndJudgesAgainToAgreement) {
+  const std::string course = testing::ReadWholeFile(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
+  CancelSignal end;  // outlives the record's writer
+  LiveRace live(true, course);
+  RecordResultsJournal journal(live.files);
+  live.records.SetResultsKeeper([&journal](const RaceResults& results, const RaceRecordFacts& facts) {
+    ResultsSubmissionSettings kept;
+    kept.server_ip = facts.server_ip;
+    kept.server_port = facts.server_port;
+    kept.player_name = facts.player_name;
+    kept.version = facts.version;
+    journal.KeepIfNone(results.record_name, SubmissionFieldsOf(results, kept), facts.server_ip, facts.server_port);
+  });
+  ASSERT_TRUE(live.records.StartWriter(StartDetachedThread, end, nullptr));
+  live.settings.server_ip = "127.0.0.1";
+  live.settings.server_port = 8080;
+  live.settings.player_name = "Ann Lee";
+
+  // An hour-old race whose results were never sent, and the race just before this one.
+  const std::string old_record = RaceRecordName(UtcNowSeconds() - 3600);
+  ASSERT_NE(live.files.CreateFolder(live.files.Join(live.files.RacesFolder(), old_record)), FolderCreation::kFailed);
+  RaceResults earlier;
+  earlier.lap_times = {61.5};
+  earlier.lap_skips = {0};
+  ResultsSubmissionSettings settings = ResultsSubmissionSettings::From(live.settings);
+  ASSERT_TRUE(journal.Begin(old_record, SubmissionFieldsOf(earlier, settings), "127.0.0.1", 8080));
+  RaceRecordFacts facts;
+  earlier.record_name = live.records.BeginRace(facts);
+  ASSERT_FALSE(earlier.record_name.empty());
+
+  AcceptingHttp http;
+  QuietSounds sounds;
+  WorkerGroup workers;
+  RaceResultsSender sender(*live.state.log, http, live.clock, sounds, workers);
+  sender.SetJournal(&journal);
+  live.Fly(FlightWithPauses(), [&] {
+    ASSERT_TRUE(sender.Start(earlier, settings));
+    ASSERT_TRUE(sender.StartResend());
+    ASSERT_TRUE(workers.WaitUntilNoneRuns(20000));
+  });
+  ASSERT_TRUE(live.state.finished);
+  ASSERT_TRUE(live.records.WaitWritten(20000));
+
+  const std::string shown = live.state.log->log_text();
+  ASSERT_NE(shown.find("Resending the results of the race of"), std::string::npos) << shown;
+  ASSERT_NE(shown.find("Sent results to Tarvex ok."), std::string::npos) << shown;
+  EXPECT_EQ(live.RecordFile("log.txt").find("Tarvex"), std::string::npos) << live.RecordFile("log.txt");
+  EXPECT_NE(live.RecordFile("log.txt", earlier.record_name).find("Sent results to Tarvex ok."), std::string::npos);
+
+  const std::string folder = live.files.Join(live.files.RacesFolder(), live.state.record_name);
+  const std::string verdict = RunCommand("\"" VOLANTIS_REPLAY_TOOL "\" \"" + folder + "\" 2>&1");
+  EXPECT_NE(verdict.find("RECORD agrees"), std::string::npos) << verdict;
+  EXPECT_NE(verdict.find("the results match the record"), std::string::npos) << verdict;
 }
 
 }  // namespace
