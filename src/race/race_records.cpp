@@ -162,6 +162,11 @@ std::string RaceRecords::current_name() {
   return failed_.load() ? std::string() : name_;
 }
 
+bool RaceRecords::NotOurs(const std::string& name) {
+  ScopedCriticalSection hold(name_lock_);
+  return not_ours_.count(name) != 0;
+}
+
 bool RaceRecords::WaitWritten(uint32_t milliseconds) {
   Item mark;
   mark.kind = Kind::kMark;
@@ -311,6 +316,10 @@ void RaceRecords::DoBegin(const Item& item, Outcome& outcome) {
   const std::string& name = item.text;
   const std::string folder = files_.Join(races, name);
   const FolderCreation made = files_.CreateFolder(folder);
+  if (made == FolderCreation::kExists) {
+    ScopedCriticalSection hold(name_lock_);
+    not_ours_.insert(name);
+  }
   if (made == FolderCreation::kExists) return give_up("the folder " + folder + " is there already");
   if (made != FolderCreation::kCreated) return give_up("cannot make the folder " + folder);
 

@@ -88,6 +88,9 @@ class RaceRecords : public RaceRecorder, public LogEcho {
   std::string FolderOf(const std::string& name);
   // The name of the race being recorded, empty when none (as far as the writer has come).
   std::string current_name();
+  // Whether name's folder was there already when its race began (another
+  // module sharing the data folder made it): that record is not this race's.
+  bool NotOurs(const std::string& name);
   // Until everything handed over so far is written; false after milliseconds.
   bool WaitWritten(uint32_t milliseconds);
   // Tests only: the queue's room for rows, kQueuedRowsMax in the product.
@@ -177,6 +180,7 @@ class RaceRecords : public RaceRecorder, public LogEcho {
 
   CriticalSection name_lock_;
   std::string name_;  // the record being written (under name_lock_)
+  std::set<std::string> not_ours_;  // under name_lock_
 };
 
 }  // namespace volantis

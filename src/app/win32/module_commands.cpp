@@ -84,7 +84,10 @@ uint32_t ModuleCommands::CurrentRaceSerial() { return race.race_serial.load(); }
 uint32_t ModuleCommands::TakeFinishedRace() { return race.finished_serial.exchange(0); }
 
 void ModuleCommands::StartResultsSubmission() {
-  results_sender_.Start(race.Results(), ResultsSubmissionSettings::From(settings));
+  RaceResults results = race.Results();
+  // A record another simulator made in the same second is left alone.
+  if (core_->records.NotOurs(results.record_name)) results.record_name.clear();
+  results_sender_.Start(results, ResultsSubmissionSettings::From(settings));
 }
 
 void ModuleCommands::OpenLogWindow() { windows_.OpenLogWindow(); }
