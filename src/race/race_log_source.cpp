@@ -1,21 +1,26 @@
 #include "race/race_log_source.h"
 
-#include <utility>
-
 namespace volantis {
 namespace {
 
-thread_local RaceLogSource thread_source;
+// The innermost source of the thread; plain data, so the thread needs nothing
+// done at its exit.
+thread_local const ScopedRaceLogSource* thread_source = nullptr;
 
 }  // namespace
 
-RaceLogSource CurrentRaceLogSource() { return thread_source; }
-
-ScopedRaceLogSource::ScopedRaceLogSource(const std::string& record) : previous_(thread_source) {
-  thread_source.kind = record.empty() ? RaceLogSourceKind::kNoRecord : RaceLogSourceKind::kRecord;
-  thread_source.record = record;
+ScopedRaceLogSource::ScopedRaceLogSource(const std::string& record) : record_(record), previous_(thread_source) {
+  thread_source = this;
 }
 
-ScopedRaceLogSource::~ScopedRaceLogSource() { thread_source = std::move(previous_); }
+ScopedRaceLogSource::~ScopedRaceLogSource() { thread_source = previous_; }
+
+RaceLogSource CurrentRaceLogSource() {
+  RaceLogSource source;
+  if (thread_source == nullptr) return source;
+  source.kind = thread_source->record_.empty() ? RaceLogSourceKind::kNoRecord : RaceLogSourceKind::kRecord;
+  source.record = thread_source->record_;
+  return source;
+}
 
 }  // namespace volantis

@@ -27,7 +27,9 @@ class ScopedRaceLogSource {
   ScopedRaceLogSource& operator=(const ScopedRaceLogSource&) = delete;
 
  private:
-  RaceLogSource previous_;
+  friend RaceLogSource CurrentRaceLogSource();
+  const std::string record_;  // the thread's note points here while this lives
+  const ScopedRaceLogSource* previous_;
 };
 
 }  // namespace volantis
