@@ -99,9 +99,38 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   return TRUE;
 }
 
+// Armed by "unload modal": the first modal box of the module that runs is
+// where the host unloads the module, from inside that box's loop.
+bool g_unload_in_modal = false;
+void (*g_unload_now)() = nullptr;
+
+BOOL CALLBACK UnloadInModal(HWND window, LPARAM) {
+  char class_name[32] = {};
+  ::GetClassNameA(window, class_name, sizeof(class_name));
+  if (!g_unload_in_modal || std::strcmp(class_name, "#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+  HWND owner = ::GetWindow(window, GW_OWNER);
+  if (!owner || ::IsWindowEnabled(owner) || ::GetActiveWindow() != window) return TRUE;
+  g_unload_in_modal = false;
+  char caption[256] = {};
+  ::GetWindowTextA(window, caption, sizeof(caption));
+  Say("UNLOAD inside modal caption=\"%s\"", caption);
+  if (g_unload_now) g_unload_now();
+  Say("UNLOAD inside modal returned, box %s", ::IsWindow(window) ? "open" : "closed");
+  return FALSE;
+}
+
 void CALLBACK DialogTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_unload_in_modal) ::EnumThreadWindows(::GetCurrentThreadId(), UnloadInModal, 0);
   if (g_dialog_answer != DialogAnswer::kNone) ::EnumThreadWindows(::GetCurrentThreadId(), AnswerDialog, 0);
 }
+
+DWORD WINAPI CallDeinit(LPVOID deinit) {
+  reinterpret_cast<void (*)()>(deinit)();
+  return 0;
+}
+
+class Simulator;
+Simulator* g_simulator = nullptr;
 
 class Simulator {
  public:
@@ -130,6 +159,10 @@ class Simulator {
       Say("WINDOW none");
     }
     if (options_.load_module && !LoadModule()) return 6;
+    g_simulator = this;
+    g_unload_now = [] {
+      if (g_simulator->module_) g_simulator->Unload();
+    };
     dialog_timer_ = ::SetTimer(nullptr, 0, 100, DialogTimer);
 
     int code = 0;
@@ -206,6 +239,40 @@ class Simulator {
     };
     Say("QUIT ms=%.1f deinit_ms=%.1f freelibrary_ms=%.1f", ms(start, freed), ms(start, deinit_done),
         ms(deinit_done, freed));
+  }
+
+  // The deinit entry on a thread of its own, as a host that ends its add-ons
+  // from another thread; this thread pumps its messages meanwhile or, when
+  // pump is false, waits without pumping (a host whose user-interface thread is
+  // busy). Then the host unloads the module here.
+  void UnloadFromAnotherThread(bool pump) {
+    LARGE_INTEGER frequency, start, deinit_done;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    HANDLE thread = ::CreateThread(nullptr, 0, CallDeinit, reinterpret_cast<LPVOID>(deinit_), 0, nullptr);
+    if (!thread) {
+      Say("DEINIT thread error %lu", ::GetLastError());
+      return;
+    }
+    deinit_ = nullptr;
+    if (pump) {
+      while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+          ::TranslateMessage(&message);
+          ::DispatchMessageA(&message);
+        }
+      }
+    } else {
+      ::WaitForSingleObject(thread, INFINITE);
+    }
+    ::CloseHandle(thread);
+    ::QueryPerformanceCounter(&deinit_done);
+    ::FreeLibrary(module_);
+    module_ = nullptr;
+    Say("MODULE unloaded from another thread (%s)", pump ? "pumping" : "not pumping");
+    Say("DEINIT-THREAD ms=%.1f",
+        static_cast<double>(deinit_done.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
   }
 
   // Runs the message loop for the given time.
@@ -412,6 +479,15 @@ class Simulator {
       Say("ECHO %s", line.size() > 5 ? line.substr(5, line.find_last_not_of("\r\n") - 4).c_str() : "");
     } else if (step == "unload" && words.size() == 1) {
       if (module_) Unload();
+    } else if (step == "unload" && words.size() == 2 && (words[1] == "thread" || words[1] == "thread-busy")) {
+      if (module_ && deinit_) UnloadFromAnotherThread(words[1] == "thread");
+    } else if (step == "unload" && words.size() == 2 && words[1] == "modal") {
+      // Arms the unload inside the next modal box of the module.
+      g_unload_in_modal = true;
+    } else if (step == "deinit" && words.size() == 1) {
+      // The deinit entry alone, the module staying loaded.
+      if (deinit_) deinit_();
+      Say("DEINIT called");
     } else if (step == "quit" && words.size() <= 2 && (words.size() == 1 || ParseNumber(words[1], a))) {
       code = static_cast<int>(a);
       quit_ = true;
