@@ -4,13 +4,16 @@
 // the loopback address.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
 
+#include "platform/abandonable_resolve.h"
 #include "platform/cancel_signal.h"
 #include "platform/http_transport.h"
+#include "platform/sync.h"
 #include "platform/udp_channel.h"
 #include "silent_tcp_server.h"
 
@@ -102,6 +105,57 @@ TEST_F(UdpWaitTest, AnAnswerStillArrivesAndIsReadAsBefore) {
   EXPECT_EQ(socket_->ReceiveFrom(buffer, sizeof(buffer), received, from), 0);
   EXPECT_STREQ(buffer, "third");
   late_sender.join();
+}
+
+// A name look-up that waits until released (a name server that does not
+// answer), or answers at once.
+class HangingResolver : public UdpChannel {
+ public:
+  std::atomic<bool> hang{true};
+  Event entered{true, false};
+  Event release{true, false};
+  SocketLibraryStart StartLibrary() override { return SocketLibraryStart::kStarted; }
+  void StopLibrary() override {}
+  std::unique_ptr<UdpSocket> OpenSocket(int& error) override {
+    error = 1;
+    return nullptr;
+  }
+  int Resolve(const std::string&, UdpAddress& address) override {
+    entered.Set();
+    if (hang) release.Wait(600000);
+    address = UdpAddress{{10, 1, 2, 3}, 0};
+    return 0;
+  }
+};
+
+TEST(ResolveTest, TheEndAbandonsALookUpThatHangs) {
+  // Outlives the abandoned look-up, as the system's channel does.
+  static HangingResolver resolver;
+  CancelSignal end;
+  UdpAddress address;
+  ResolveOutcome outcome;
+  std::thread look_up([&] { outcome = ResolveUnlessCancelled(resolver, "race.example.org", address, &end); });
+  ASSERT_EQ(resolver.entered.Wait(20000), WaitResult::kSignaled);
+  end.Cancel();
+  look_up.join();  // a missed cancel holds this for ten minutes
+  EXPECT_TRUE(outcome.cancelled);
+  // The abandoned look-up comes back on its own thread and ends there.
+  resolver.release.Set();
+  // Already cancelled: no look-up at all.
+  resolver.entered.Reset();
+  EXPECT_TRUE(ResolveUnlessCancelled(resolver, "race.example.org", address, &end).cancelled);
+  EXPECT_EQ(resolver.entered.Wait(100), WaitResult::kTimeout);
+}
+
+TEST(ResolveTest, AnAnswerArrivesAsBefore) {
+  HangingResolver resolver;
+  resolver.hang = false;
+  CancelSignal end;
+  UdpAddress address;
+  const ResolveOutcome outcome = ResolveUnlessCancelled(resolver, "race.example.org", address, &end);
+  EXPECT_FALSE(outcome.cancelled);
+  EXPECT_EQ(outcome.error, 0);
+  EXPECT_EQ(address.DottedText(), "10.1.2.3");
 }
 
 HttpRequest SilentServerRequest(int port, CancelSignal& end) {
