@@ -25,6 +25,7 @@
 #include "sim_memory.h"
 #include "sim_output.h"
 #include "sim_window.h"
+#include "ui_delay_probe.h"
 #include "window_capture.h"
 
 namespace fs9sim {
@@ -165,12 +166,16 @@ class Simulator {
     };
     dialog_timer_ = ::SetTimer(nullptr, 0, 100, DialogTimer);
 
+    if (!probe_.Start()) Say("UI-DELAY probe could not start (error %lu)", ::GetLastError());
+
     int code = 0;
     for (size_t i = 0; i < lines_.size() && !quit_; ++i) {
+      probe_.SetStep(steps_[i].c_str());
       if (!RunStep(i + 1, lines_[i], code)) return 2;
       Pump(0);
     }
     if (module_) Unload();
+    SayUiDelay();
     Say("EXIT %d", code);
     return code;
   }
@@ -183,7 +188,12 @@ class Simulator {
       return false;
     }
     char line[1024];
-    while (std::fgets(line, sizeof(line), file)) lines_.emplace_back(line);
+    while (std::fgets(line, sizeof(line), file)) {
+      lines_.emplace_back(line);
+      std::string step = line;
+      step.erase(step.find_last_not_of("\r\n") + 1);
+      steps_.push_back(step);
+    }
     std::fclose(file);
     return true;
   }
@@ -275,8 +285,16 @@ class Simulator {
         static_cast<double>(deinit_done.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
   }
 
+  // The worst delivery delay of the user-interface thread's messages so far,
+  // with the script step that ran then.
+  void SayUiDelay() {
+    Say("UI-DELAY worst_ms=%.1f step=\"%s\" probes=%lld over_20ms=%lld", probe_.worst_ms(), probe_.worst_step(),
+        static_cast<long long>(probe_.delivered()), static_cast<long long>(probe_.over_20ms()));
+  }
+
   // Runs the message loop for the given time.
   void Pump(DWORD milliseconds) {
+    probe_.LoopEntered();
     const DWORD start = ::GetTickCount();
     for (;;) {
       MSG message;
@@ -484,6 +502,8 @@ class Simulator {
     } else if (step == "unload" && words.size() == 2 && words[1] == "modal") {
       // Arms the unload inside the next modal box of the module.
       g_unload_in_modal = true;
+    } else if (step == "uidelay" && words.size() == 1) {
+      SayUiDelay();
     } else if (step == "deinit" && words.size() == 1) {
       // The deinit entry alone, the module staying loaded.
       if (deinit_) deinit_();
@@ -603,7 +623,9 @@ class Simulator {
 
   Options options_;
   std::vector<std::string> lines_;
+  std::vector<std::string> steps_;  // the lines without their line ends
   SimWindow window_;
+  fs9sim::UiDelayProbe probe_;
   SimMemory memory_;
   HMODULE module_ = nullptr;
   void (*deinit_)() = nullptr;
