@@ -29,14 +29,13 @@ HttpResult BoundedHttpTransport::HttpGet(const HttpRequest& request) {
   exchange->request = request;
   exchange->request.cancel = &exchange->stop;
 
-  // The caller's cancel ends the inner request and the wait at once. Ends before
-  // the exchange is let go (declared after it).
+  // The caller's cancel ends the wait at once; the inner request is then
+  // broken off from this thread, so whoever cancels (the user-interface thread
+  // at the end) never waits for the transport's close. Ends before the
+  // exchange is let go (declared after it).
   CancelSignal::AbortRegistration forward;
   if (request.cancel != nullptr) {
-    forward = request.cancel->OnCancel([raw = exchange.get()] {
-      raw->stop.Cancel();
-      raw->wake.Set();
-    });
+    forward = request.cancel->OnCancel([raw = exchange.get()] { raw->wake.Set(); });
   }
 
   std::shared_ptr<HttpTransport> inner = inner_;

@@ -1,7 +1,9 @@
 #include "server/digest.h"
 
 #include <cstring>
+#include <vector>
 
+#include "platform/cancel_signal.h"
 #include "platform/text_format.h"
 
 namespace volantis {
@@ -135,19 +137,46 @@ Digest DigestBuffer(const void* data, int32_t length) {
   return sha.Finish(bytes, remaining, total);
 }
 
-Digest DigestStream(std::FILE* stream) {
+namespace {
+
+static_assert(kDigestReadSize % kBlockSize == 0, "a full read holds whole blocks");
+
+// The stream from its position to its end, kDigestReadSize bytes per read (a
+// short read ends the data); false, with nothing more read, once stop() says
+// so before a read.
+template <typename Stop>
+bool DigestReads(std::FILE* stream, Stop stop, Digest* digest) {
   ShaDigest sha;
-  uint8_t block[kBlockSize];
+  std::vector<uint8_t> chunk(kDigestReadSize);
   uint64_t total = 0;
-  std::size_t got = 0;
-  if (stream != nullptr) {
-    while ((got = std::fread(block, 1, kBlockSize, stream)) == kBlockSize) {
-      sha.Block(block);
-      total += kBlockSize;
+  std::size_t tail_offset = 0;
+  std::size_t tail_length = 0;
+  while (stream != nullptr) {
+    if (stop()) return false;
+    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), stream);
+    total += got;
+    const std::size_t whole = got / kBlockSize * kBlockSize;
+    for (std::size_t at = 0; at < whole; at += kBlockSize) sha.Block(chunk.data() + at);
+    if (got < chunk.size()) {
+      tail_offset = whole;
+      tail_length = got - whole;
+      break;
     }
   }
-  total += got;
-  return sha.Finish(block, got, total);
+  *digest = sha.Finish(chunk.data() + tail_offset, tail_length, total);
+  return true;
+}
+
+}  // namespace
+
+Digest DigestStream(std::FILE* stream) {
+  Digest digest;
+  DigestReads(stream, [] { return false; }, &digest);
+  return digest;
+}
+
+bool DigestStreamUnlessCancelled(std::FILE* stream, const CancelSignal& cancel, Digest* digest) {
+  return DigestReads(stream, [&cancel] { return cancel.cancelled(); }, digest);
 }
 
 std::string ValidationCodeText(const std::string& server_code, const std::string& version,

@@ -4,11 +4,14 @@
 // published Secure Hash Algorithm (no rotation in the message schedule) with
 // little-endian words, so stored reference values and the race server depend on
 // every bit of it; no library hash can stand in for it.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace volantis {
+
+class CancelSignal;
 
 struct Digest {
   uint32_t h0 = 0;
@@ -24,9 +27,15 @@ struct Digest {
 
 // The digest of exactly length bytes (a negative length counts as 0).
 Digest DigestBuffer(const void* data, int32_t length);
-// Reads an open binary stream from its position to its end, 64 bytes per read (a
-// short read ends the data). Nothing is held whole; the caller closes the stream.
+// Bytes per read of a stream: whole blocks, so a file of any size is read in
+// few calls and nothing is held whole.
+inline constexpr std::size_t kDigestReadSize = 64 * 1024;
+// Reads an open binary stream from its position to its end, kDigestReadSize
+// bytes per read (a short read ends the data). The caller closes the stream.
 Digest DigestStream(std::FILE* stream);
+// The same, looking at cancel before each read: false, with nothing more read,
+// once it is set (the module is ending).
+bool DigestStreamUnlessCancelled(std::FILE* stream, const CancelSignal& cancel, Digest* digest);
 
 // The code text "%s-%s-%s": server code exactly as received, version, player name
 // as stored (not encoded).

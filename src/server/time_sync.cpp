@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "server/race_server_client.h"
+
+#include "platform/abandonable_resolve.h"
 #include "server/server_port.h"
 #include "server/time_sync_text.h"
 
@@ -88,7 +90,10 @@ bool RaceServerClient::TimeSync() {
     return fail();
   }
   UdpAddress server;
-  if ((error = services_.udp.Resolve(run_.server_ip, server)) != 0) {
+  // A name server that does not answer holds the look-up, not the end.
+  const ResolveOutcome resolved = ResolveUnlessCancelled(services_.udp, run_.server_ip, server, services_.cancel);
+  if (resolved.cancelled) return false;  // the module is ending: nothing more is said
+  if ((error = resolved.error) != 0) {
     log_.Log(kLogNormal, "Error %d looking up Tarvex IP address by name.\n", error);
     return fail();
   }

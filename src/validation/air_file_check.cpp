@@ -10,8 +10,8 @@ bool Validator::DigestFile(const std::string& path, Digest* digest) {
                      kUnreadableFileWord};
     return false;
   }
-  *digest = DigestStream(file.get());
-  return true;
+  // A file of any size: the end of the module stops the reading between reads.
+  return DigestStreamUnlessCancelled(file.get(), workers_.cancel(), digest);
 }
 
 bool Validator::CheckAirFile(const std::string& relative_path, const Digest& expected) {
@@ -24,6 +24,7 @@ bool Validator::CheckAirFile(const std::string& relative_path, const Digest& exp
   }
   Digest digest;
   if (!DigestFile(path, &digest)) {
+    if (workers_.ending()) return false;  // stopped by the end: nothing more is reported
     server_.SendResults(false, "Error opening .air file '%s'", path.c_str());
     return false;
   }

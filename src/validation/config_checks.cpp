@@ -39,7 +39,10 @@ bool Validator::CheckSimLine(const std::string& path, const std::string& title, 
 bool Validator::CheckTitleElsewhere(const std::string& own_folder, const std::string& title) {
   const std::string folder = sim_folder() + "\\Aircraft";
   bool claimed = false;
+  bool stopped = false;
   bool searched = files_.SearchFolder(folder, [&](const DirectoryEntry& entry) {
+    // A folder of thousands of aircraft: the end of the module stops the scan.
+    if (workers_.ending()) return stopped = true, false;
     if (!entry.is_directory) return true;
     if (entry.name == "." || entry.name == "..") return true;
     if (TextsEqualIgnoringCase(entry.name, own_folder)) return true;
@@ -56,6 +59,7 @@ bool Validator::CheckTitleElsewhere(const std::string& own_folder, const std::st
     claimed = !clean;
     return clean;
   });
+  if (stopped) return false;  // nothing more is reported after the end
   if (!searched) {
     server_.SendResults(false, "Error searching for files in: '%s'.\n", folder.c_str());
     return false;

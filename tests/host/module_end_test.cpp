@@ -26,7 +26,6 @@
 #include "platform/parsed_profile_reader.h"
 #include "server/submission_fields.h"
 #include "silent_tcp_server.h"
-#include "wininet_quirk.h"
 
 namespace volantis {
 namespace {
@@ -284,7 +283,6 @@ std::string Shown(const char* line) { return ToDisplayLineBreaks(line); }
 
 struct InFlight {
   const char* name;
-  bool needs_closing_to_break_off_a_request;
   void (*arrange)(Bench&);  // before the core is built
   void (*start)(ModuleCore&);
   bool (*mid_flight)(Bench&);
@@ -298,14 +296,14 @@ void StartSubmission(ModuleCore& core) {
 void StartRace(ModuleCore& core) { core.monitor.StartRace(); }
 
 const InFlight kInFlight[] = {
-    {"validation_waiting_on_a_silent_server", false, [](Bench&) {}, StartValidation,
+    {"validation_waiting_on_a_silent_server", [](Bench&) {}, StartValidation,
      [](Bench& b) { return b.udp.waiting.Wait(0) == WaitResult::kSignaled; },
      [](Bench& b) {
        const std::string log = b.core->validate_window.log_text();
        EXPECT_FALSE(Contains(log, "timed out waiting")) << "a broken-off wait is no time-out:\n" << log;
        EXPECT_FALSE(Contains(log, "Validating...")) << log;
      }},
-    {"validation_between_its_steps", false, [](Bench& b) { b.udp.answering = true; }, StartValidation,
+    {"validation_between_its_steps", [](Bench& b) { b.udp.answering = true; }, StartValidation,
      [](Bench& b) { return b.processes.entered.Wait(0) == WaitResult::kSignaled; },
      [](Bench& b) {
        const std::string log = b.core->validate_window.log_text();
@@ -313,14 +311,14 @@ const InFlight kInFlight[] = {
        EXPECT_FALSE(Contains(log, "Sending validation")) << "no report after the end:\n" << log;
        EXPECT_EQ(b.http.calls.load(), 0);
      }},
-    {"results_in_their_retry_wait", false, [](Bench&) {}, StartSubmission,
+    {"results_in_their_retry_wait", [](Bench&) {}, StartSubmission,
      [](Bench& b) { return Contains(b.core->race.log->log_text(), "Waiting 10 seconds"); },
      [](Bench& b) {
        const std::string log = b.core->race.log->log_text();
        EXPECT_TRUE(Contains(log, Shown(kUnsentResultsLine))) << log;
        EXPECT_EQ(b.http.calls.load(), 1);
      }},
-    {"results_request_to_a_server_that_never_answers", true,
+    {"results_request_to_a_server_that_never_answers",
      [](Bench& b) { b.http_transport = &SystemHttpTransport(); }, StartSubmission,
      [](Bench& b) { return b.silent_server.requests() > 0; },
      [](Bench& b) {
@@ -328,7 +326,7 @@ const InFlight kInFlight[] = {
        EXPECT_TRUE(Contains(log, Shown(kUnsentResultsLine))) << log;
        EXPECT_FALSE(Contains(log, "Error ")) << "a broken-off request is no failure to report:\n" << log;
      }},
-    {"race_monitor_sampling", false, [](Bench&) {}, StartRace,
+    {"race_monitor_sampling", [](Bench&) {}, StartRace,
      [](Bench& b) { return b.memory.latitude_reads.load() > 2; },
      [](Bench& b) { EXPECT_EQ(b.core->race.done_event.Wait(0), WaitResult::kSignaled); }},
 };
@@ -336,10 +334,6 @@ const InFlight kInFlight[] = {
 TEST(ModuleEndTest, EveryWorkerEndsWithinTheBound) {
   for (const InFlight& c : kInFlight) {
     SCOPED_TRACE(c.name);
-    if (c.needs_closing_to_break_off_a_request && testing::BlockedWinInetCallsIgnoreClosing()) {
-      std::printf("not run here (%s): Wine's WinInet ends a blocked request only at its own time-out\n", c.name);
-      continue;
-    }
     Bench b;
     ASSERT_NE(b.silent_server.port(), 0);
     c.arrange(b);

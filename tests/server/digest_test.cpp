@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/cancel_signal.h"
+
 namespace volantis {
 namespace {
 
@@ -47,7 +49,12 @@ TEST(DigestTest, KnownAnswersAndEveryPaddingCase) {
 }
 
 TEST(DigestTest, StreamEqualsBufferFromTheCurrentPosition) {
-  for (std::size_t length : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 127u, 128u, 4099u}) {
+  // Lengths about the padding cases and about the reads' size, where a block
+  // or the tail straddles two reads.
+  for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{55}, std::size_t{56}, std::size_t{63},
+                             std::size_t{64}, std::size_t{65}, std::size_t{127}, std::size_t{128}, std::size_t{4099},
+                             kDigestReadSize - 1, kDigestReadSize, kDigestReadSize + 1, kDigestReadSize + 64,
+                             3 * kDigestReadSize + 17}) {
     std::vector<uint8_t> bytes = Pattern(length + 10);
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
@@ -56,6 +63,24 @@ TEST(DigestTest, StreamEqualsBufferFromTheCurrentPosition) {
     EXPECT_EQ(DigestStream(file), OfBuffer(std::vector<uint8_t>(bytes.begin() + 10, bytes.end()))) << length;
     std::fclose(file);
   }
+}
+
+TEST(DigestTest, TheCancelStopsTheReadingAndOtherwiseChangesNothing) {
+  std::vector<uint8_t> bytes = Pattern(2 * kDigestReadSize + 5);
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::rewind(file);
+  CancelSignal running;
+  Digest digest;
+  ASSERT_TRUE(DigestStreamUnlessCancelled(file, running, &digest));
+  EXPECT_EQ(digest, OfBuffer(bytes));
+  std::rewind(file);
+  CancelSignal ended;
+  ended.Cancel();
+  EXPECT_FALSE(DigestStreamUnlessCancelled(file, ended, &digest));
+  EXPECT_EQ(std::ftell(file), 0) << "nothing is read once the cancel has come";
+  std::fclose(file);
 }
 
 TEST(DigestTest, ValidationCodeTextKeepsLineFeedsAndSpaces) {

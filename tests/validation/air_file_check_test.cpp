@@ -82,6 +82,14 @@ TEST_F(AirFileTest, UnopenableFileDigestsAsDeadBeefWords) {
   EXPECT_EQ(digest, (Digest{0xDEADBEEFu, 0xDEADBEEFu, 0xDEADBEEFu, 0xDEADBEEFu, 0xDEADBEEFu}));
 }
 
+TEST_F(AirFileTest, TheEndStopsTheDigestAndNothingIsReported) {
+  h_.workers.cancel().Cancel();
+  Digest digest;
+  EXPECT_FALSE(h_.validator.DigestFile(sim_.folder() + kAirPath, &digest));
+  EXPECT_FALSE(h_.validator.CheckAirFile(kAirPath, reference_));
+  EXPECT_TRUE(h_.server.Reports().empty());
+}
+
 TEST_F(AirFileTest, OverlongPathIsReportedWhole) {
   std::string relative = "\\Aircraft\\" + std::string(300, 'L') + "\\" + std::string(300, 'M') + "\\model.air";
   EXPECT_FALSE(h_.validator.CheckAirFile(relative, reference_));

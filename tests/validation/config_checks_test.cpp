@@ -134,6 +134,14 @@ TEST_F(TitleElsewhereTest, CopyInSecondFolderIsReportedWithItsPath) {
                                     "\\Aircraft\\Mustang copy\\aircraft.cfg', section: 'fltsim.0'.\n");
 }
 
+TEST_F(TitleElsewhereTest, TheEndStopsTheScanAndNothingIsReported) {
+  // A claim the scan would report, but the module is ending.
+  WriteFile(sim_.aircraft("Mustang copy") / "aircraft.cfg", testing::ReadFile(sim_.cfg(kMustang)));
+  h_.workers.cancel().Cancel();
+  EXPECT_FALSE(h_.validator.CheckTitleElsewhere(kMustang, kRaceTitle));
+  EXPECT_TRUE(h_.server.Reports().empty());
+}
+
 TEST_F(TitleElsewhereTest, OwnFolderIsSkippedWhateverItsCase) {
   EXPECT_TRUE(h_.validator.CheckTitleElsewhere("rd_p-51d_MUSTANG", kRaceTitle));
 }

@@ -25,6 +25,7 @@
 #include "sim_memory.h"
 #include "sim_output.h"
 #include "sim_window.h"
+#include "ui_delay_probe.h"
 #include "window_capture.h"
 
 namespace fs9sim {
@@ -99,9 +100,38 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   return TRUE;
 }
 
+// Armed by "unload modal": the first modal box of the module that runs is
+// where the host unloads the module, from inside that box's loop.
+bool g_unload_in_modal = false;
+void (*g_unload_now)() = nullptr;
+
+BOOL CALLBACK UnloadInModal(HWND window, LPARAM) {
+  char class_name[32] = {};
+  ::GetClassNameA(window, class_name, sizeof(class_name));
+  if (!g_unload_in_modal || std::strcmp(class_name, "#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+  HWND owner = ::GetWindow(window, GW_OWNER);
+  if (!owner || ::IsWindowEnabled(owner) || ::GetActiveWindow() != window) return TRUE;
+  g_unload_in_modal = false;
+  char caption[256] = {};
+  ::GetWindowTextA(window, caption, sizeof(caption));
+  Say("UNLOAD inside modal caption=\"%s\"", caption);
+  if (g_unload_now) g_unload_now();
+  Say("UNLOAD inside modal returned, box %s", ::IsWindow(window) ? "open" : "closed");
+  return FALSE;
+}
+
 void CALLBACK DialogTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_unload_in_modal) ::EnumThreadWindows(::GetCurrentThreadId(), UnloadInModal, 0);
   if (g_dialog_answer != DialogAnswer::kNone) ::EnumThreadWindows(::GetCurrentThreadId(), AnswerDialog, 0);
 }
+
+DWORD WINAPI CallDeinit(LPVOID deinit) {
+  reinterpret_cast<void (*)()>(deinit)();
+  return 0;
+}
+
+class Simulator;
+Simulator* g_simulator = nullptr;
 
 class Simulator {
  public:
@@ -130,14 +160,22 @@ class Simulator {
       Say("WINDOW none");
     }
     if (options_.load_module && !LoadModule()) return 6;
+    g_simulator = this;
+    g_unload_now = [] {
+      if (g_simulator->module_) g_simulator->Unload();
+    };
     dialog_timer_ = ::SetTimer(nullptr, 0, 100, DialogTimer);
+
+    if (!probe_.Start()) Say("UI-DELAY probe could not start (error %lu)", ::GetLastError());
 
     int code = 0;
     for (size_t i = 0; i < lines_.size() && !quit_; ++i) {
+      probe_.SetStep(steps_[i].c_str());
       if (!RunStep(i + 1, lines_[i], code)) return 2;
       Pump(0);
     }
     if (module_) Unload();
+    SayUiDelay();
     Say("EXIT %d", code);
     return code;
   }
@@ -150,7 +188,12 @@ class Simulator {
       return false;
     }
     char line[1024];
-    while (std::fgets(line, sizeof(line), file)) lines_.emplace_back(line);
+    while (std::fgets(line, sizeof(line), file)) {
+      lines_.emplace_back(line);
+      std::string step = line;
+      step.erase(step.find_last_not_of("\r\n") + 1);
+      steps_.push_back(step);
+    }
     std::fclose(file);
     return true;
   }
@@ -208,8 +251,50 @@ class Simulator {
         ms(deinit_done, freed));
   }
 
+  // The deinit entry on a thread of its own, as a host that ends its add-ons
+  // from another thread; this thread pumps its messages meanwhile or, when
+  // pump is false, waits without pumping (a host whose user-interface thread is
+  // busy). Then the host unloads the module here.
+  void UnloadFromAnotherThread(bool pump) {
+    LARGE_INTEGER frequency, start, deinit_done;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    HANDLE thread = ::CreateThread(nullptr, 0, CallDeinit, reinterpret_cast<LPVOID>(deinit_), 0, nullptr);
+    if (!thread) {
+      Say("DEINIT thread error %lu", ::GetLastError());
+      return;
+    }
+    deinit_ = nullptr;
+    if (pump) {
+      while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+          ::TranslateMessage(&message);
+          ::DispatchMessageA(&message);
+        }
+      }
+    } else {
+      ::WaitForSingleObject(thread, INFINITE);
+    }
+    ::CloseHandle(thread);
+    ::QueryPerformanceCounter(&deinit_done);
+    ::FreeLibrary(module_);
+    module_ = nullptr;
+    Say("MODULE unloaded from another thread (%s)", pump ? "pumping" : "not pumping");
+    Say("DEINIT-THREAD ms=%.1f",
+        static_cast<double>(deinit_done.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
+  }
+
+  // The worst delivery delay of the user-interface thread's messages so far,
+  // with the script step that ran then.
+  void SayUiDelay() {
+    Say("UI-DELAY worst_ms=%.1f step=\"%s\" probes=%lld over_20ms=%lld", probe_.worst_ms(), probe_.worst_step(),
+        static_cast<long long>(probe_.delivered()), static_cast<long long>(probe_.over_20ms()));
+  }
+
   // Runs the message loop for the given time.
   void Pump(DWORD milliseconds) {
+    probe_.LoopEntered();
     const DWORD start = ::GetTickCount();
     for (;;) {
       MSG message;
@@ -412,6 +497,17 @@ class Simulator {
       Say("ECHO %s", line.size() > 5 ? line.substr(5, line.find_last_not_of("\r\n") - 4).c_str() : "");
     } else if (step == "unload" && words.size() == 1) {
       if (module_) Unload();
+    } else if (step == "unload" && words.size() == 2 && (words[1] == "thread" || words[1] == "thread-busy")) {
+      if (module_ && deinit_) UnloadFromAnotherThread(words[1] == "thread");
+    } else if (step == "unload" && words.size() == 2 && words[1] == "modal") {
+      // Arms the unload inside the next modal box of the module.
+      g_unload_in_modal = true;
+    } else if (step == "uidelay" && words.size() == 1) {
+      SayUiDelay();
+    } else if (step == "deinit" && words.size() == 1) {
+      // The deinit entry alone, the module staying loaded.
+      if (deinit_) deinit_();
+      Say("DEINIT called");
     } else if (step == "quit" && words.size() <= 2 && (words.size() == 1 || ParseNumber(words[1], a))) {
       code = static_cast<int>(a);
       quit_ = true;
@@ -527,7 +623,9 @@ class Simulator {
 
   Options options_;
   std::vector<std::string> lines_;
+  std::vector<std::string> steps_;  // the lines without their line ends
   SimWindow window_;
+  fs9sim::UiDelayProbe probe_;
   SimMemory memory_;
   HMODULE module_ = nullptr;
   void (*deinit_)() = nullptr;

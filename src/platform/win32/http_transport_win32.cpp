@@ -2,22 +2,20 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <memory>
+#include <utility>
+
 #include "platform/bounded_http_transport.h"
 #include "platform/cancel_signal.h"
+#include "platform/http_call_watcher.h"
 #include "platform/http_transport.h"
-#include "platform/sync.h"
-#include "platform/win32/unique_handle.h"
+#include "platform/win32/internet_handles.h"
 
 namespace volantis {
 
 namespace {
 
-struct InternetHandleTraits {
-  using Handle = HINTERNET;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::InternetCloseHandle(h); }
-};
-using UniqueInternetHandle = win32::UniqueHandle<InternetHandleTraits>;
+using win32::InternetHandles;
 
 constexpr DWORD kReadChunk = 4096;
 // Nothing is written to or answered from the cache. WinInet canonicalises the
@@ -48,45 +46,36 @@ void Fail(HttpResult& result, DWORD code) {
   result.error_text = InternetErrorText(code);
 }
 
-// The request handle, closed exactly once: when the request is done, or
-// earlier from another thread to break off a blocking call on it (WinInet ends
-// a blocked call on a handle that is closed).
-class ClosableRequest {
- public:
-  explicit ClosableRequest(HINTERNET handle) : handle_(handle) {}
-  ~ClosableRequest() { Close(); }
-  ClosableRequest(const ClosableRequest&) = delete;
-  ClosableRequest& operator=(const ClosableRequest&) = delete;
-
-  HINTERNET get() const { return handle_; }
-  void Close() {
-    ScopedCriticalSection hold(lock_);
-    if (closed_ || handle_ == nullptr) return;
-    closed_ = true;
-    ::InternetCloseHandle(handle_);
-  }
-
- private:
-  CriticalSection lock_;
-  HINTERNET handle_;
-  bool closed_ = false;
-};
-
 bool Cancelled(const HttpRequest& request) { return request.cancel != nullptr && request.cancel->cancelled(); }
 
-void SetTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
-  DWORD connect = timeouts.connect_ms;
-  DWORD receive = timeouts.receive_ms;
-  ::InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
-  ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof(receive));
-  ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof(receive));
-  ::InternetSetOptionA(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, &receive, sizeof(receive));
-  ::InternetSetOptionA(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof(receive));
+// Each time-out on the handle in slot; false when the cancel came first.
+bool SetTimeouts(InternetHandles& handles, InternetHandles::Slot slot, const HttpTimeouts& timeouts) {
+  const DWORD connect = timeouts.connect_ms;
+  const DWORD receive = timeouts.receive_ms;
+  const struct {
+    DWORD option;
+    DWORD value;
+  } kOptions[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, connect},
+                  {INTERNET_OPTION_SEND_TIMEOUT, receive},
+                  {INTERNET_OPTION_RECEIVE_TIMEOUT, receive},
+                  {INTERNET_OPTION_DATA_SEND_TIMEOUT, receive},
+                  {INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, receive}};
+  for (const auto& option : kOptions) {
+    DWORD value = option.value;
+    BOOL made = FALSE;
+    if (!handles.Make(HttpCall::kSetOption, slot,
+                      [&](HINTERNET handle) { return ::InternetSetOptionA(handle, option.option, &value, sizeof(value)); },
+                      made)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 class WinInetHttpTransport : public HttpTransport {
  public:
-  explicit WinInetHttpTransport(const HttpTimeouts& timeouts) : timeouts_(timeouts) {}
+  WinInetHttpTransport(const HttpTimeouts& timeouts, std::shared_ptr<HttpCallWatcher> watcher)
+      : timeouts_(timeouts), watcher_(std::move(watcher)) {}
 
   HttpResult HttpGet(const HttpRequest& request) override {
     HttpResult result;
@@ -97,6 +86,7 @@ class WinInetHttpTransport : public HttpTransport {
     }
     // Whatever a broken-off call reported, it failed because it was cancelled.
     if (result.TransportFailed() && Cancelled(request)) Fail(result, kInternetOperationCancelled);
+    if (watcher_ != nullptr) watcher_->WorkerEnded();
     return result;
   }
 
@@ -106,45 +96,62 @@ class WinInetHttpTransport : public HttpTransport {
       Fail(result, kInternetInvalidUrl);
       return;
     }
-    if (Cancelled(request)) {
-      Fail(result, kInternetOperationCancelled);
-      return;
-    }
     const DWORD started = ::GetTickCount();
-    UniqueInternetHandle session(
-        ::InternetOpenA(request.agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) {
-      Fail(result, ::GetLastError());
-      return;
-    }
-    SetTimeouts(session.get(), timeouts_);
-    UniqueInternetHandle connection(::InternetConnectA(
-        session.get(), request.server.c_str(), static_cast<INTERNET_PORT>(request.port),
-        request.user.empty() ? nullptr : request.user.c_str(),
-        request.password.empty() ? nullptr : request.password.c_str(), INTERNET_SERVICE_HTTP, 0, 1));
-    if (!connection) {
-      Fail(result, ::GetLastError());
-      return;
-    }
-    ClosableRequest file(::HttpOpenRequestA(connection.get(), "GET", request.path.c_str(), nullptr, nullptr, nullptr,
-                                            kRequestFlags, 1));
-    if (!file.get()) {
-      Fail(result, ::GetLastError());
-      return;
-    }
-    // Ends before the handle is closed for good (declared after it).
+    InternetHandles handles(watcher_.get());
+    // Ends before the handles are closed for good (declared after them).
     CancelSignal::AbortRegistration abort;
-    if (request.cancel != nullptr) abort = request.cancel->OnCancel([&file] { file.Close(); });
-    SetTimeouts(file.get(), timeouts_);
-    if (!::HttpSendRequestA(file.get(), nullptr, 0, nullptr, 0)) {
-      Fail(result, ::GetLastError());
+    if (request.cancel != nullptr) abort = request.cancel->OnCancel([&handles] { handles.Cancel(); });
+    using Slot = InternetHandles::Slot;
+
+    // Each step: false when the cancel came first (no call was made) or the
+    // call failed; result then says which.
+    const auto opened = [&](HttpCall kind, Slot on, Slot into, auto&& open) {
+      if (!handles.Open(kind, on, into, open)) return Fail(result, kInternetOperationCancelled), false;
+      if (handles.get(into) == nullptr) return Fail(result, ::GetLastError()), false;
+      return true;
+    };
+    const auto made = [&](HttpCall kind, Slot on, auto&& call) {
+      BOOL ok = FALSE;
+      if (!handles.Make(kind, on, call, ok)) return Fail(result, kInternetOperationCancelled), false;
+      if (!ok) return Fail(result, ::GetLastError()), false;
+      return true;
+    };
+
+    if (!opened(HttpCall::kOpenSession, Slot::kNone, Slot::kSession, [&](HINTERNET) {
+          return ::InternetOpenA(request.agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        })) {
+      return;
+    }
+    if (!SetTimeouts(handles, Slot::kSession, timeouts_)) return Fail(result, kInternetOperationCancelled);
+    if (!opened(HttpCall::kConnect, Slot::kSession, Slot::kConnection, [&](HINTERNET session) {
+          return ::InternetConnectA(session, request.server.c_str(), static_cast<INTERNET_PORT>(request.port),
+                                    request.user.empty() ? nullptr : request.user.c_str(),
+                                    request.password.empty() ? nullptr : request.password.c_str(),
+                                    INTERNET_SERVICE_HTTP, 0, 0);
+        })) {
+      return;
+    }
+    // The request handle reports to handles (its context) when a call on it is
+    // inside WinInet, so that a cancel may close it then.
+    if (!opened(HttpCall::kOpenRequest, Slot::kConnection, Slot::kRequest, [&](HINTERNET connection) {
+          HINTERNET file = ::HttpOpenRequestA(connection, "GET", request.path.c_str(), nullptr, nullptr, nullptr,
+                                              kRequestFlags, handles.context());
+          if (file != nullptr) ::InternetSetStatusCallbackA(file, &InternetHandles::StatusCallback);
+          return file;
+        })) {
+      return;
+    }
+    if (!SetTimeouts(handles, Slot::kRequest, timeouts_)) return Fail(result, kInternetOperationCancelled);
+    if (!made(HttpCall::kSend, Slot::kRequest,
+              [](HINTERNET file) { return ::HttpSendRequestA(file, nullptr, 0, nullptr, 0); })) {
       return;
     }
     DWORD status = 0;
-    DWORD status_size = sizeof(status);
-    if (!::HttpQueryInfoA(file.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
-                          nullptr)) {
-      Fail(result, ::GetLastError());
+    if (!made(HttpCall::kStatus, Slot::kRequest, [&status](HINTERNET file) {
+          DWORD status_size = sizeof(status);
+          return ::HttpQueryInfoA(file, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
+                                  nullptr);
+        })) {
       return;
     }
     // A connection reset before any status line can still "succeed" here with
@@ -162,9 +169,9 @@ class WinInetHttpTransport : public HttpTransport {
         return;
       }
       DWORD read = 0;
-      if (!::InternetReadFile(file.get(), chunk, sizeof(chunk), &read)) {
-        Fail(result, ::GetLastError());  // the body keeps what arrived before
-        return;
+      if (!made(HttpCall::kRead, Slot::kRequest,
+                [&](HINTERNET file) { return ::InternetReadFile(file, chunk, sizeof(chunk), &read); })) {
+        return;  // the body keeps what arrived before
       }
       if (read == 0) return;
       const std::size_t room = kHttpBodyMax - result.body.size();
@@ -178,13 +185,15 @@ class WinInetHttpTransport : public HttpTransport {
   }
 
   HttpTimeouts timeouts_;
+  std::shared_ptr<HttpCallWatcher> watcher_;
 };
 
 std::string ErrorTextOf(int32_t code) { return InternetErrorText(static_cast<DWORD>(code)); }
 
 // WinInet's calls, each with its whole exchange bounded by the total time-out.
-BoundedHttpTransport Bounded(const HttpTimeouts& timeouts) {
-  return BoundedHttpTransport(std::make_shared<WinInetHttpTransport>(timeouts), timeouts.total_ms, ErrorTextOf);
+BoundedHttpTransport Bounded(const HttpTimeouts& timeouts, std::shared_ptr<HttpCallWatcher> watcher = nullptr) {
+  return BoundedHttpTransport(std::make_shared<WinInetHttpTransport>(timeouts, std::move(watcher)), timeouts.total_ms,
+                              ErrorTextOf);
 }
 
 }  // namespace
@@ -196,6 +205,11 @@ HttpTransport& SystemHttpTransport() {
 
 std::unique_ptr<HttpTransport> MakeSystemHttpTransport(const HttpTimeouts& timeouts) {
   return std::make_unique<BoundedHttpTransport>(Bounded(timeouts));
+}
+
+std::unique_ptr<HttpTransport> MakeWatchedHttpTransport(const HttpTimeouts& timeouts,
+                                                        std::shared_ptr<HttpCallWatcher> watcher) {
+  return std::make_unique<BoundedHttpTransport>(Bounded(timeouts, std::move(watcher)));
 }
 
 }  // namespace volantis

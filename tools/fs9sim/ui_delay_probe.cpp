@@ -1,0 +1,78 @@
+#include "ui_delay_probe.h"
+
+namespace fs9sim {
+
+namespace {
+
+constexpr UINT kProbeMessage = WM_APP + 0x51;
+constexpr char kClassName[] = "Fs9SimUiDelayProbe";
+
+}  // namespace
+
+UiDelayProbe::~UiDelayProbe() {
+  if (thread_) {
+    ::SetEvent(stop_);
+    ::WaitForSingleObject(thread_, INFINITE);
+    ::CloseHandle(thread_);
+  }
+  if (stop_) ::CloseHandle(stop_);
+  if (window_) ::DestroyWindow(window_);
+}
+
+uint32_t UiDelayProbe::Now() {
+  LARGE_INTEGER now;
+  ::QueryPerformanceCounter(&now);
+  return static_cast<uint32_t>(now.QuadPart);
+}
+
+bool UiDelayProbe::Start() {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  ticks_per_ms_ = static_cast<double>(frequency.QuadPart) / 1000.0;
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = Procedure;
+  window_class.hInstance = ::GetModuleHandleA(nullptr);
+  window_class.lpszClassName = kClassName;
+  ::RegisterClassA(&window_class);
+  window_ = ::CreateWindowA(kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, window_class.hInstance, nullptr);
+  if (!window_) return false;
+  ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  stop_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  counting_from_ = Now();
+  thread_ = stop_ ? ::CreateThread(nullptr, 0, Ticker, this, 0, nullptr) : nullptr;
+  return thread_ != nullptr;
+}
+
+void UiDelayProbe::LoopEntered() { counting_from_ = Now(); }
+
+DWORD WINAPI UiDelayProbe::Ticker(LPVOID self_pointer) {
+  auto* self = static_cast<UiDelayProbe*>(self_pointer);
+  while (::WaitForSingleObject(self->stop_, kPeriodMs) == WAIT_TIMEOUT) {
+    ::PostMessageA(self->window_, kProbeMessage, 0, static_cast<LPARAM>(Now()));
+  }
+  return 0;
+}
+
+LRESULT CALLBACK UiDelayProbe::Procedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param) {
+  if (message == kProbeMessage) {
+    if (auto* self = reinterpret_cast<UiDelayProbe*>(::GetWindowLongPtrA(window, GWLP_USERDATA))) {
+      self->Delivered(static_cast<uint32_t>(long_param));
+    }
+    return 0;
+  }
+  return ::DefWindowProcA(window, message, word_param, long_param);
+}
+
+void UiDelayProbe::Delivered(uint32_t stamp) {
+  // Stamped before the loop was entered: the simulator's own step held it.
+  if (static_cast<int32_t>(stamp - counting_from_) < 0) return;
+  const double late_ms = static_cast<double>(Now() - stamp) / ticks_per_ms_;
+  ++delivered_;
+  if (late_ms > 20.0) ++over_20ms_;
+  if (late_ms > worst_ms_) {
+    worst_ms_ = late_ms;
+    worst_step_ = step_;
+  }
+}
+
+}  // namespace fs9sim

@@ -1,0 +1,56 @@
+#pragma once
+// How long the stand-in simulator's user-interface thread keeps its messages
+// waiting. A thread of the probe posts a time-stamped message every 5 ms to a
+// message-only window of that thread; whichever loop runs there (the
+// simulator's own, or a modal loop of a message box or dialog) delivers it, and
+// the window notes how late it came. Only the time the simulator spends in its
+// message loop counts: its own script steps (capturing windows, waiting for a
+// screenshot) are not the module's doing, so a message stamped before the loop
+// was last entered is not counted.
+#include <windows.h>
+
+#include <cstdint>
+
+namespace fs9sim {
+
+class UiDelayProbe {
+ public:
+  static constexpr DWORD kPeriodMs = 5;
+
+  UiDelayProbe() = default;
+  ~UiDelayProbe();
+  UiDelayProbe(const UiDelayProbe&) = delete;
+  UiDelayProbe& operator=(const UiDelayProbe&) = delete;
+
+  // On the user-interface thread; false when the window or thread cannot be made.
+  bool Start();
+  // The loop is entered: from now on delays count.
+  void LoopEntered();
+  // The step the script runs now (kept with the worst delay), a literal or a
+  // text that lives as long as the script.
+  void SetStep(const char* step) { step_ = step; }
+
+  double worst_ms() const { return worst_ms_; }
+  const char* worst_step() const { return worst_step_; }
+  int64_t delivered() const { return delivered_; }
+  int64_t over_20ms() const { return over_20ms_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param);
+  static DWORD WINAPI Ticker(LPVOID self);
+  void Delivered(uint32_t stamp);
+  static uint32_t Now();
+
+  HWND window_ = nullptr;
+  HANDLE thread_ = nullptr;
+  HANDLE stop_ = nullptr;
+  uint32_t counting_from_ = 0;  // performance-counter ticks, low 32 bits
+  double ticks_per_ms_ = 1;
+  const char* step_ = "start";
+  double worst_ms_ = 0;
+  const char* worst_step_ = "";
+  int64_t delivered_ = 0;
+  int64_t over_20ms_ = 0;
+};
+
+}  // namespace fs9sim
