@@ -37,6 +37,9 @@ bool RaceMonitor::SamplingAllowed() {
 }
 
 void RaceMonitor::StartRace() {
+  // The course loaded last has no race to fly: the race it replaced has been
+  // stopped before this, and nothing starts.
+  if (services_.settings.race_definition.course_without_race) return;
   // A monitor that outlived an earlier stop would share the race state with the
   // new one: stop it once more, and start nothing while it still runs.
   if (IsMonitorRunning()) {
@@ -49,6 +52,7 @@ void RaceMonitor::StartRace() {
   }
   state_.race_serial = NextRaceSerial(state_.race_serial.load());
   state_.Reset();
+  state_.BeginOn(services_.settings.race_definition);
   BeginRecord();
   services_.settings.race_definition.race_under_way = false;
   state_.stop_event.Reset();

@@ -31,6 +31,8 @@ void RaceState::Reset() {
   finished = false;
 }
 
+void RaceState::BeginOn(const RaceDefinition& definition) { course_serial = definition.course_serial.load(); }
+
 RaceResults RaceState::Results() const {
   RaceResults results;
   results.moved_too_fast = moved_too_fast;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/log_window.h"
+#include "core/race_definition.h"
 #include "platform/sync.h"
 #include "race/race_results.h"
 
@@ -27,6 +28,11 @@ struct RaceState {
   // lap_start_count, race_start_count, command_tick, sampling_paused and
   // race_serial and finished_serial alone.
   void Reset();
+
+  // What a race keeps from its start: the course it is judged on. A course
+  // loaded later is not this race's (the judge then judges nothing more).
+  // Called by every race start after Reset, before the first cycle.
+  void BeginOn(const RaceDefinition& definition);
 
   // A copy of what a finished race reports, for the results submission: a new
   // race started meanwhile cannot change what a running submission sends.
@@ -76,6 +82,8 @@ struct RaceState {
   bool finished = false;
   // The record of the race, named at its start (user-interface thread).
   std::string record_name;
+  // Taken by BeginOn (user-interface thread, before the monitor starts).
+  uint32_t course_serial = 0;
 };
 
 // The race number that follows serial, skipping 0.

@@ -304,6 +304,30 @@ TEST(MonitorThreadTest, EachRaceHasItsNumberAndIsUnderWayFromItsFirstCrossingToI
   b.monitor->StopRace();
 }
 
+// Start Race for a course that has no race (laps 0 or less, or no gate): the
+// race that runs on the replaced course is stopped as always, and none starts.
+TEST(MonitorThreadTest, StartRaceForACourseWithoutRaceOnlyStopsTheRunningOne) {
+  ThreadBench b;
+  b.AddLineOfGates(2);
+  b.settings.race_definition.laps = 2;
+  b.monitor->StartRace();
+  ASSERT_TRUE(b.monitor->IsMonitorRunning());
+  const uint32_t serial = b.state.race_serial.load();
+
+  b.settings.race_definition.course_without_race = true;  // as the loader leaves it
+  // What the Start Race command does.
+  if (b.monitor->IsMonitorRunning()) b.monitor->StopRace();
+  b.monitor->StartRace();
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  EXPECT_EQ(b.state.race_serial.load(), serial) << "no new race";
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG Race started.\n", "LOG Race stopped.\n"}));
+
+  b.settings.race_definition.course_without_race = false;  // a course with a race
+  b.monitor->StartRace();
+  EXPECT_TRUE(b.monitor->IsMonitorRunning());
+  b.monitor->StopRace();
+}
+
 // The host's memory is one reader for the whole module: the monitor thread and
 // a validation run attach (look the core module up again) and read at the same
 // time, while the core module comes and goes. Under ThreadSanitizer: no data
