@@ -101,8 +101,8 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
       state.log->Log(kLogNormal, "Lap %d: %s%s.\n", state.laps_done, DurationText(lap).c_str(), skip_text.c_str());
       if (state.laps_done >= settings.race_definition.laps.load()) {
         state.race_time = static_cast<double>(reading.count - state.race_start_count) / frequency;
-        state.finish_secs =
-            static_cast<double>(reading.count) / frequency - settings.race_definition.clock_offset.load();
+        // The offset the race started with: the one its record holds.
+        state.finish_secs = static_cast<double>(reading.count) / frequency - state.clock_offset;
         state.race_running = false;
         state.finished = true;  // judging ends here
         const std::string total_text =

@@ -86,7 +86,7 @@ void RaceMonitor::BeginRecord() {
   facts.server_ip = settings.server_ip;
   facts.server_port = settings.server_port;
   facts.player_name = settings.player_name;
-  facts.clock_offset = settings.race_definition.clock_offset.load();
+  facts.clock_offset = state_.clock_offset;
   facts.frequency = services_.clock.QueryFrequency();
   facts.version = settings.version;
   facts.sound_cross = settings.sound_cross;

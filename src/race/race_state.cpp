@@ -31,7 +31,12 @@ void RaceState::Reset() {
   finished = false;
 }
 
-void RaceState::BeginOn(const RaceDefinition& definition) { course_serial = definition.course_serial.load(); }
+void RaceState::BeginOn(const RaceDefinition& definition) {
+  course_serial = definition.course_serial.load();
+  clock_offset = definition.clock_offset.load();
+  best_round_trip = definition.best_round_trip.load();
+  aircraft_type = definition.aircraft_type.load();
+}
 
 RaceResults RaceState::Results() const {
   RaceResults results;
@@ -44,6 +49,7 @@ RaceResults RaceState::Results() const {
   results.race_time = race_time;
   results.finish_secs = finish_secs;
   results.record_name = record_name;
+  results.best_round_trip = best_round_trip;
   return results;
 }
 

@@ -29,9 +29,12 @@ struct RaceState {
   // race_serial and finished_serial alone.
   void Reset();
 
-  // What a race keeps from its start: the course it is judged on. A course
-  // loaded later is not this race's (the judge then judges nothing more).
-  // Called by every race start after Reset, before the first cycle.
+  // What a race keeps from its start: the course it is judged on and the time
+  // sync it is timed and reported with. A course loaded later is not this
+  // race's (the judge then judges nothing more); a time sync that ends later
+  // applies from the next race, so the finish, the record and the submission
+  // all use one offset. Called by every race start after Reset, before the
+  // first cycle.
   void BeginOn(const RaceDefinition& definition);
 
   // A copy of what a finished race reports, for the results submission: a new
@@ -84,6 +87,9 @@ struct RaceState {
   std::string record_name;
   // Taken by BeginOn (user-interface thread, before the monitor starts).
   uint32_t course_serial = 0;
+  double clock_offset = 0;     // local clock minus the server's, seconds
+  double best_round_trip = 0;  // seconds
+  int32_t aircraft_type = 0;
 };
 
 // The race number that follows serial, skipping 0.

@@ -133,6 +133,7 @@ TEST(GateCheckTest, LapsRaceTimeAndFinish) {
   b.AddLineOfGates(4);
   b.settings.race_definition.laps = 2;
   b.settings.race_definition.clock_offset = 1000.25;
+  b.state.BeginOn(b.settings.race_definition);  // the race starts with this time sync
   At(b, 5000);
   Pass(b, 1);  // skips the start gate: timing starts here
   PassAll(b, {3}, 5040);  // skips gate 3

@@ -84,7 +84,8 @@ uint32_t ModuleCommands::CurrentRaceSerial() { return race.race_serial.load(); }
 uint32_t ModuleCommands::TakeFinishedRace() { return race.finished_serial.exchange(0); }
 
 void ModuleCommands::StartResultsSubmission() {
-  results_sender_.Start(race.Results(), ResultsSubmissionSettings::From(settings));
+  const RaceResults results = race.Results();
+  results_sender_.Start(results, ResultsSubmissionSettings::From(settings, results));
 }
 
 void ModuleCommands::OpenLogWindow() { windows_.OpenLogWindow(); }
