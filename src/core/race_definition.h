@@ -48,9 +48,15 @@ struct RaceDefinition {
   std::atomic<double> best_round_trip{0};    // seconds
   // A race on these gates is under way: the judge sets it at the first accepted
   // crossing (holding gates_lock), the monitor clears it when it resets or stops
-  // the race. While it is set a validation neither starts nor replaces the
-  // gates, so the race being flown keeps its course and clock offset.
+  // the race. While it is set no validation starts.
   std::atomic<bool> race_under_way{false};
+  // Every course loaded takes the next number (under gates_lock). A race is
+  // judged only on the course it was started on: once another course replaces
+  // it, nothing more is judged until the race is stopped.
+  std::atomic<uint32_t> course_serial{0};
+  // The last course loaded has no gate or no lap to fly: a Start Race then only
+  // stops the race that is running and starts none.
+  std::atomic<bool> course_without_race{false};
 };
 
 // Holds gates_lock for a scope: waits at most 10,000 ms, and sets the event again

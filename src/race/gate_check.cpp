@@ -101,8 +101,8 @@ void JudgeCrossing(RaceState& state, const RaceServices& services, const std::ve
       state.log->Log(kLogNormal, "Lap %d: %s%s.\n", state.laps_done, DurationText(lap).c_str(), skip_text.c_str());
       if (state.laps_done >= settings.race_definition.laps.load()) {
         state.race_time = static_cast<double>(reading.count - state.race_start_count) / frequency;
-        state.finish_secs =
-            static_cast<double>(reading.count) / frequency - settings.race_definition.clock_offset.load();
+        // The offset the race started with: the one its record holds.
+        state.finish_secs = static_cast<double>(reading.count) / frequency - state.clock_offset;
         state.race_running = false;
         state.finished = true;  // judging ends here
         const std::string total_text =
@@ -152,14 +152,19 @@ std::string DurationText(double seconds) {
 void GateCheck(RaceState& state, const RaceServices& services, double lat, double lon, double alt) {
   // A finished race is over: another pass of the start gate is no further lap.
   if (state.finished) return;
+  RaceDefinition& definition = services.settings.race_definition;
+  // A race whose course was replaced is judged no further: its laps, gates
+  // and speed limit are gone, and the Start Race that follows stops it.
+  if (definition.course_serial.load() != state.course_serial) return;
   CheckSpeed(state, services, lat, lon);
 
-  RaceDefinition& definition = services.settings.race_definition;
   GatesLockGuard guard(definition, services.gates_lock_timeout_ms);
   if (!guard.acquired()) {
     state.log->Log(kLogNormal, "ERROR: Timed out waiting for gates lock in GateCheck.\n");
     return;
   }
+  // Seen again under the lock the loader replaces the course under.
+  if (definition.course_serial.load() != state.course_serial) return;
   JudgeCrossing(state, services, definition.gates, Sample{lat, lon, alt});
 }
 

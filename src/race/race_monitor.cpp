@@ -38,6 +38,9 @@ bool RaceMonitor::SamplingAllowed() {
 }
 
 void RaceMonitor::StartRace() {
+  // The course loaded last has no race to fly: the race it replaced has been
+  // stopped before this, and nothing starts.
+  if (services_.settings.race_definition.course_without_race) return;
   // A monitor that outlived an earlier stop would share the race state with the
   // new one: stop it once more, and start nothing while it still runs.
   if (IsMonitorRunning()) {
@@ -50,6 +53,7 @@ void RaceMonitor::StartRace() {
   }
   state_.race_serial = NextRaceSerial(state_.race_serial.load());
   state_.Reset();
+  state_.BeginOn(services_.settings.race_definition);
   BeginRecord();
   services_.settings.race_definition.race_under_way = false;
   state_.stop_event.Reset();
@@ -83,7 +87,7 @@ void RaceMonitor::BeginRecord() {
   facts.server_ip = settings.server_ip;
   facts.server_port = settings.server_port;
   facts.player_name = settings.player_name;
-  facts.clock_offset = settings.race_definition.clock_offset.load();
+  facts.clock_offset = state_.clock_offset;
   facts.frequency = services_.clock.QueryFrequency();
   facts.version = settings.version;
   facts.sound_cross = settings.sound_cross;

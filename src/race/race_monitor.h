@@ -24,7 +24,8 @@ class RaceMonitor {
   RaceMonitor& operator=(const RaceMonitor&) = delete;
 
   // Gives the race the next number, resets the race state and starts the
-  // monitor thread; logs the outcome.
+  // monitor thread; logs the outcome. Starts nothing when the course loaded
+  // last has no race (course_without_race).
   void StartRace();
   // Stops the monitor (waiting at most 3000 ms, while still serving the window
   // messages the monitor may be sending), blanks the position and logs the stop.

@@ -17,6 +17,7 @@ struct RaceResults {
   double race_time = 0;
   double finish_secs = 0;  // on the server's clock
   std::string record_name;  // the race's record, empty when it has none
+  double best_round_trip = 0;  // seconds: the time sync the race was timed with
 };
 
 // "%f" per lap joined by ","; the number of lap_times governs both lists.

@@ -31,6 +31,13 @@ void RaceState::Reset() {
   finished = false;
 }
 
+void RaceState::BeginOn(const RaceDefinition& definition) {
+  course_serial = definition.course_serial.load();
+  clock_offset = definition.clock_offset.load();
+  best_round_trip = definition.best_round_trip.load();
+  aircraft_type = definition.aircraft_type.load();
+}
+
 RaceResults RaceState::Results() const {
   RaceResults results;
   results.moved_too_fast = moved_too_fast;
@@ -42,6 +49,7 @@ RaceResults RaceState::Results() const {
   results.race_time = race_time;
   results.finish_secs = finish_secs;
   results.record_name = record_name;
+  results.best_round_trip = best_round_trip;
   return results;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/log_window.h"
+#include "core/race_definition.h"
 #include "platform/sync.h"
 #include "race/race_results.h"
 
@@ -27,6 +28,14 @@ struct RaceState {
   // lap_start_count, race_start_count, command_tick, sampling_paused and
   // race_serial and finished_serial alone.
   void Reset();
+
+  // What a race keeps from its start: the course it is judged on and the time
+  // sync it is timed and reported with. A course loaded later is not this
+  // race's (the judge then judges nothing more); a time sync that ends later
+  // applies from the next race, so the finish, the record and the submission
+  // all use one offset. Called by every race start after Reset, before the
+  // first cycle.
+  void BeginOn(const RaceDefinition& definition);
 
   // A copy of what a finished race reports, for the results submission: a new
   // race started meanwhile cannot change what a running submission sends.
@@ -76,6 +85,11 @@ struct RaceState {
   bool finished = false;
   // The record of the race, named at its start (user-interface thread).
   std::string record_name;
+  // Taken by BeginOn (user-interface thread, before the monitor starts).
+  uint32_t course_serial = 0;
+  double clock_offset = 0;     // local clock minus the server's, seconds
+  double best_round_trip = 0;  // seconds
+  int32_t aircraft_type = 0;
 };
 
 // The race number that follows serial, skipping 0.

@@ -21,6 +21,12 @@ ResultsSubmissionSettings ResultsSubmissionSettings::From(const AppSettings& set
   return copy;
 }
 
+ResultsSubmissionSettings ResultsSubmissionSettings::From(const AppSettings& settings, const RaceResults& results) {
+  ResultsSubmissionSettings copy = From(settings);
+  copy.best_round_trip = results.best_round_trip;
+  return copy;
+}
+
 std::string ResultsSubmitPath(const RaceResults& results, const ResultsSubmissionSettings& settings,
                               const std::string& code) {
   return SubmitPathOf(SubmissionFieldsOf(results, settings), code);

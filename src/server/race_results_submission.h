@@ -54,6 +54,9 @@ struct ResultsSubmissionSettings {
   double best_round_trip = 0;  // seconds, from the last time synchronisation
 
   static ResultsSubmissionSettings From(const AppSettings& settings);
+  // For the results of a race: the round trip of the time sync the race was
+  // timed with, not of one that ended while it was flown.
+  static ResultsSubmissionSettings From(const AppSettings& settings, const RaceResults& results);
 };
 
 // Receives the results of a submission that the module's end broke off before

@@ -23,6 +23,8 @@ namespace volantis {
 inline constexpr const char* kDownloadAddress = "https://volantis.example.org/";
 inline constexpr const char* kValidationAgent = "TarvexCheck";
 inline constexpr const char* kGetCodePath = "/validate?op=get_code&type=1";
+// Follows "Error: bad data from Tarvex." with the first problem found in the course.
+inline constexpr const char* kBadDataReasonText = "The first problem found: %s.\n";
 
 // The platform services the exchanges use; all must outlive the client.
 struct ServerServices {
@@ -67,6 +69,8 @@ class RaceServerClient : public ValidationServer {
   enum class ReportOutcome { kDone, kRepeat };
   ReportOutcome ReportOnce(bool success, const std::string& message, bool repeated);
   void LoadRace(const std::string& body);
+  // "Error: bad data from Tarvex." and the line that names why, for the race director.
+  void BadRaceData(const std::string& reason);
   // Logs the bad-port message and plays the error sound when the run's port is
   // no port; true when it is one.
   bool PortUsable();

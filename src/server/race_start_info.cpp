@@ -93,7 +93,9 @@ struct Entry {
 std::string GateProblem(const Gate& gate) {
   std::string problem = EndProblem("left", gate.left_lat, gate.left_lon);
   if (problem.empty()) problem = EndProblem("right", gate.right_lat, gate.right_lon);
-  if (problem.empty() && gate.max_alt != 0 && gate.min_alt > gate.max_alt) {
+  // 0 is no floor and no ceiling: a band exists only when both limits are set
+  // (a floor of 0 under a ceiling below sea level is no band at all).
+  if (problem.empty() && gate.min_alt != 0 && gate.max_alt != 0 && gate.min_alt > gate.max_alt) {
     problem = FormatText("its floor %d is above its ceiling %d", gate.min_alt, gate.max_alt);
   }
   return problem;
@@ -143,10 +145,6 @@ RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& d
     log.Log(kLogNormal, "ERROR: Timed out waiting for gates lock in SendResults.\n");
     return RaceStartInfoResult::kLockTimeout;
   }
-  // Read under the lock, where the judge sets it: a crossing is either seen
-  // here, or made on the gates loaded below.
-  if (definition.race_under_way) return RaceStartInfoResult::kRaceUnderWay;
-
   definition.gates.clear();
   definition.course_text = text;
   for (const Entry& entry : entries) {
@@ -169,6 +167,8 @@ RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& d
       }
     }
   }
+  definition.course_serial.store(definition.course_serial.load() + 1);
+  definition.course_without_race = definition.gates.empty() || definition.laps.load() <= 0;
   return RaceStartInfoResult::kLoaded;
 }
 

@@ -20,16 +20,17 @@ enum class RaceStartInfoResult {
   kBadData,      // a gate value not finite or out of its range, or too many laps or gates;
                  // the definition is unchanged: "Error: bad data from Tarvex."
   kLockTimeout,  // gates_lock not had within 10,000 ms; the definition is unchanged
-  kRaceUnderWay, // a race on the current gates is under way (race_under_way); unchanged
-  kLoaded,       // entries taken; the caller decides whether a race can start
+  kLoaded,       // entries taken, a new course_serial, course_without_race set
 };
 
 // Replaces the gates (and laps / max_speed when present) under gates_lock, once
-// every entry has been read and found sound. Detail lines ("Laps: %d",
+// every entry has been read and found sound, also while a race is flown: that
+// race is judged no further (course_serial). Detail lines ("Laps: %d",
 // "Max knots: %d", "Gate %d: ...") and the lock time-out line go to log. A gate
 // line with more or fewer than six values is skipped. A gate is sound when its
 // four ends are finite numbers, latitudes within +-90 and longitudes within
-// +-180 degrees, and its floor is not above a ceiling (a ceiling of 0 is none).
+// +-180 degrees, and its floor is not above its ceiling when it has both (0 is
+// neither floor nor ceiling).
 // problem, when given, receives why the info is bad data. lock_timeout_ms is
 // shortened only by tests.
 RaceStartInfoResult LoadRaceStartInfo(const std::string& text, RaceDefinition& definition, LogSink& log,

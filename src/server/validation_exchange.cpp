@@ -90,8 +90,7 @@ RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const
         log_.Log(kLogNormal, "Validation test ok, race not running.\n");
       } else if (answer.body_cut) {
         // Only the start of a course arrived: none of it is loaded.
-        PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
-        log_.Log(kLogNormal, "Error: bad data from Tarvex.\n");
+        BadRaceData("only the start of the course arrived");
       } else {
         LoadRace(answer.body.substr(sizeof(kRaceDataPrefix) - 1));
       }
@@ -131,29 +130,47 @@ RaceServerClient::ReportOutcome RaceServerClient::ReportOnce(bool success, const
   }
 }
 
-void RaceServerClient::LoadRace(const std::string& scrambled) {
-  RaceDefinition& race = settings_.race_definition;
-  const RaceStartInfoResult loaded =
-      LoadRaceStartInfo(DecodeServerData(scrambled), race, log_, gates_lock_wait_ms_);
-  if (loaded == RaceStartInfoResult::kRaceUnderWay) {
-    // A gate was crossed while this run went on: that race keeps its course.
-    PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
-    log_.LogText(kLogNormal, kRaceUnderWayText);
-    return;
-  }
-  // Only this thread replaces the gates, so their count can be read here while
-  // the monitor may be reading them.
-  if (loaded == RaceStartInfoResult::kLoaded && !race.gates.empty() && race.laps > 0) {
-    services_.poster.PostCommand(kCmdStartRace);
-    log_.Log(kLogNormal, "%d lap race started.\n", race.laps.load());
-    PlayIfSwitchedOn("WAVE_VALIDATE_OK_RACE_STARTED");
-    return;
-  }
-  // No entries, bad values, no gate, no laps, or the gates could not be taken
-  // from the monitor (then the old course must not be started as if it were the
-  // new one).
+void RaceServerClient::BadRaceData(const std::string& reason) {
   PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
   log_.Log(kLogNormal, "Error: bad data from Tarvex.\n");
+  log_.Log(kLogNormal, kBadDataReasonText, reason.c_str());
+}
+
+void RaceServerClient::LoadRace(const std::string& scrambled) {
+  RaceDefinition& race = settings_.race_definition;
+  std::string problem;
+  const RaceStartInfoResult loaded =
+      LoadRaceStartInfo(DecodeServerData(scrambled), race, log_, gates_lock_wait_ms_, &problem);
+  if (loaded != RaceStartInfoResult::kLoaded) {
+    // No entries, bad values, or the gates could not be taken from the
+    // monitor: nothing was replaced, the race that may run goes on.
+    if (loaded == RaceStartInfoResult::kLockTimeout) {
+      // Its own line above says why; the course itself may be sound.
+      PlayIfSwitchedOn("WAVE_VALIDATE_SEND_ERROR");
+      log_.Log(kLogNormal, "Error: bad data from Tarvex.\n");
+      return;
+    }
+    if (loaded == RaceStartInfoResult::kNoEntries) problem = "the race start info holds no entry";
+    BadRaceData(problem);
+    return;
+  }
+  // The course is replaced. Start Race stops the race that runs on the old
+  // one, then starts the new race when this course has one. Only this thread
+  // replaces the gates, so their count can be read here while the monitor may
+  // be reading them.
+  services_.poster.PostCommand(kCmdStartRace);
+  if (race.gates.empty()) {
+    BadRaceData("the course has no gate line of six values");
+    return;
+  }
+  if (race.laps <= 0) {
+    // A course with no lap to fly is the server's way of having no race yet.
+    PlayIfSwitchedOn("WAVE_VALIDATE_OK");
+    log_.Log(kLogNormal, "Validation test ok, race not running.\n");
+    return;
+  }
+  log_.Log(kLogNormal, "%d lap race started.\n", race.laps.load());
+  PlayIfSwitchedOn("WAVE_VALIDATE_OK_RACE_STARTED");
 }
 
 }  // namespace volantis

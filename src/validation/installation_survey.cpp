@@ -50,9 +50,12 @@ std::vector<std::string> Validator::SurveyMismatches(const ReferenceAircraft& ai
 
 void Validator::ReportOtherMismatches(const ReferenceAircraft& aircraft) {
   std::vector<std::string> found = SurveyMismatches(aircraft);
-  // The check list stops at the first mismatch in this same order, and that one
-  // has just been reported.
-  if (found.size() <= 1 || workers_.ending()) return;
+  if (found.empty() || workers_.ending()) return;
+  // The check list stops at the first mismatch in this same order: the one the
+  // server was told of. The pilot sees it first, then the others.
+  log_.LogText(kLogNormal, kStoppedTheValidationText);
+  log_.LogText(kLogNormal, found[0]);
+  if (found.size() == 1) return;
   const std::size_t others = found.size() - 1;
   log_.LogText(kLogNormal, FormatText("%lu other mismatch%s of this aircraft's installation (mend them all before "
                                       "validating again):\n",

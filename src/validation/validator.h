@@ -34,6 +34,8 @@ inline constexpr uint32_t kConfigValueBufferSize = 1000;
 inline constexpr uint32_t kTitleBufferSize = 100;
 inline constexpr uint32_t kSectionListBufferSize = 10000;
 inline constexpr uint32_t kUnreadableFileWord = 0xDEADBEEF;
+// Heads the mismatch that ended a failed check list, in the Validate window.
+inline constexpr const char* kStoppedTheValidationText = "This one stopped the validation:\n";
 // At most this many lines of other mismatches after a failed check list.
 inline constexpr std::size_t kMismatchLinesShown = 50;
 
@@ -79,8 +81,8 @@ class Validator {
   // Every mismatch of the aircraft's installation in check-list order, one line
   // each (flight-model file, config file, value rows, sim= lines); reports nothing.
   std::vector<std::string> SurveyMismatches(const ReferenceAircraft& aircraft);
-  // After a failed check list: lists in the Validate window the mismatches
-  // beyond the reported first one (at most kMismatchLinesShown, then a count).
+  // After a failed check list: names in the Validate window the mismatch that
+  // ended it, then lists the others (at most kMismatchLinesShown, then a count).
   void ReportOtherMismatches(const ReferenceAircraft& aircraft);
 
   std::string sim_folder() const;

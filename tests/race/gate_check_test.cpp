@@ -133,6 +133,7 @@ TEST(GateCheckTest, LapsRaceTimeAndFinish) {
   b.AddLineOfGates(4);
   b.settings.race_definition.laps = 2;
   b.settings.race_definition.clock_offset = 1000.25;
+  b.state.BeginOn(b.settings.race_definition);  // the race starts with this time sync
   At(b, 5000);
   Pass(b, 1);  // skips the start gate: timing starts here
   PassAll(b, {3}, 5040);  // skips gate 3
@@ -194,6 +195,29 @@ TEST(GateCheckTest, TheFirstCrossingPutsTheRaceUnderWay) {
   EXPECT_FALSE(b.settings.race_definition.race_under_way.load());
   Pass(b, 0);
   EXPECT_TRUE(b.settings.race_definition.race_under_way.load());
+}
+
+// A course loaded while a race is flown replaces that race's course: the race
+// is judged no further (the laps of the new course would finish it at once),
+// until a race starts on the new course.
+TEST(GateCheckTest, ARaceWhoseCourseWasReplacedIsJudgedNoFurther) {
+  JudgeBench b;
+  b.AddLineOfGates(3);
+  b.settings.race_definition.laps = 2;
+  PassAll(b, {0, 1}, 100);
+  b.journal.Clear();
+  b.settings.race_definition.laps = 0;  // what a course with no laps loads
+  b.settings.race_definition.course_serial = b.settings.race_definition.course_serial.load() + 1;
+  PassAll(b, {2, 0, 1, 2, 0}, 200);
+  EXPECT_TRUE(b.journal.entries().empty()) << "no crossing, lap or finish";
+  EXPECT_EQ(b.state.laps_done, 0);
+  EXPECT_TRUE(b.state.lap_times.empty());
+
+  b.settings.race_definition.laps = 1;
+  b.state.Reset();  // the race started on the new course
+  b.state.BeginOn(b.settings.race_definition);
+  PassAll(b, {0, 1, 2, 0}, 300);
+  EXPECT_EQ(b.journal.entries().back(), testing::kRaceFinishedPost);
 }
 
 TEST(GateCheckTest, SkipTextsSingularAndPlural) {

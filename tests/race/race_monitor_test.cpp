@@ -12,6 +12,8 @@
 #include "platform/module_memory.h"
 #include "race/gate_crossing.h"
 #include "race_fakes.h"
+#include "server/race_results_submission.h"
+#include "server/submission_fields.h"
 
 namespace volantis {
 namespace {
@@ -302,6 +304,111 @@ TEST(MonitorThreadTest, EachRaceHasItsNumberAndIsUnderWayFromItsFirstCrossingToI
   EXPECT_EQ(b.state.race_serial.load(), 2u);
   EXPECT_FALSE(b.settings.race_definition.race_under_way.load()) << "a new race has crossed nothing yet";
   b.monitor->StopRace();
+}
+
+// Start Race for a course that has no race (laps 0 or less, or no gate): the
+// race that runs on the replaced course is stopped as always, and none starts.
+TEST(MonitorThreadTest, StartRaceForACourseWithoutRaceOnlyStopsTheRunningOne) {
+  ThreadBench b;
+  b.AddLineOfGates(2);
+  b.settings.race_definition.laps = 2;
+  b.monitor->StartRace();
+  ASSERT_TRUE(b.monitor->IsMonitorRunning());
+  const uint32_t serial = b.state.race_serial.load();
+
+  b.settings.race_definition.course_without_race = true;  // as the loader leaves it
+  // What the Start Race command does.
+  if (b.monitor->IsMonitorRunning()) b.monitor->StopRace();
+  b.monitor->StartRace();
+  EXPECT_FALSE(b.monitor->IsMonitorRunning());
+  EXPECT_EQ(b.state.race_serial.load(), serial) << "no new race";
+  EXPECT_EQ(b.journal.entries(), (Lines{"LOG Race started.\n", "LOG Race stopped.\n"}));
+
+  b.settings.race_definition.course_without_race = false;  // a course with a race
+  b.monitor->StartRace();
+  EXPECT_TRUE(b.monitor->IsMonitorRunning());
+  b.monitor->StopRace();
+}
+
+// Takes the facts of every race start.
+class FactsRecorder : public RaceRecorder {
+ public:
+  std::string BeginRace(const RaceRecordFacts& facts) override {
+    began.push_back(facts);
+    return "race" + std::to_string(began.size());
+  }
+  void BeginTrack() override {}
+  void RecordCycle(const TrackSample&) override {}
+  void EndTrack() override {}
+  std::vector<RaceRecordFacts> began;
+};
+
+// A validation's time sync that ends while a race is flown (it began before the
+// first crossing) leaves that race's clock offset, round trip and aircraft
+// alone: the finish, the record and the submission agree. The next race takes
+// the new ones.
+TEST(MonitorCycleTest, ATimeSyncEndingDuringARaceAppliesFromTheNextRace) {
+  JudgeBench b;
+  FactsRecorder recorder;
+  b.services.start_thread = [](std::function<void()>) { return true; };  // the test runs the cycles
+  b.services.recorder = &recorder;
+  BufferHostMemory memory;
+  memory.Write<int16_t>(kOffsetSimulationRate, 256);
+  memory.Write<int8_t>(kOffsetCrashDetection, 1);
+  RaceMonitor monitor(b.state, b.services, memory);
+  b.AddLineOfGates(2);
+  RaceDefinition& definition = b.settings.race_definition;
+  definition.laps = 1;
+  definition.clock_offset = 100.5;
+  definition.best_round_trip = 0.040;
+  definition.aircraft_type = 2;
+  b.clock.frequency = 1000;
+
+  auto fly = [&](std::initializer_list<int> gates, int64_t first_count) {
+    auto place = [&](double lon) {
+      memory.Write<int64_t>(kOffsetLatitude, LatRaw(0.005));
+      memory.Write<int64_t>(kOffsetLongitude, LonRaw(lon));
+      memory.Write<int64_t>(kOffsetAltitude, AltRaw(500));
+      monitor.MonitorCycle();
+    };
+    b.clock.counter = first_count;
+    for (int gate : gates) {
+      place(JudgeBench::GateLongitude(gate) + 0.0001);
+      b.clock.counter += 1000;
+      place(JudgeBench::GateLongitude(gate) - 0.0001);
+      b.clock.counter += 1000;
+    }
+  };
+
+  monitor.StartRace();
+  b.state.done_event.Set();  // no monitor thread runs
+  fly({0}, 50000);
+  ASSERT_TRUE(definition.race_under_way.load());
+  // The time sync of a validation that started before the crossing ends now.
+  definition.clock_offset = 7.25;
+  definition.best_round_trip = 0.015;
+  definition.aircraft_type = 3;
+  fly({1, 0}, 60000);
+  ASSERT_TRUE(b.state.finished);
+  const double finish_count = 63000;  // the second sample of the pass through gate 1
+  EXPECT_EQ(b.state.finish_secs, finish_count / 1000 - 100.5);
+  ASSERT_EQ(recorder.began.size(), 1u);
+  EXPECT_EQ(recorder.began[0].clock_offset, 100.5) << "the record holds the offset the finish used";
+  EXPECT_EQ(b.state.aircraft_type, 2);
+  const RaceResults results = b.state.Results();
+  const SubmissionFields fields =
+      SubmissionFieldsOf(results, ResultsSubmissionSettings::From(b.settings, results));
+  EXPECT_EQ(FieldValue(fields, "sync_delay"), "40.000000");
+  EXPECT_EQ(FieldValue(fields, "finish_secs"), FormatText("%f", finish_count / 1000 - 100.5));
+
+  monitor.StopRace();
+  monitor.StartRace();  // the next race
+  b.state.done_event.Set();
+  EXPECT_EQ(b.state.clock_offset, 7.25);
+  EXPECT_EQ(b.state.best_round_trip, 0.015);
+  EXPECT_EQ(b.state.aircraft_type, 3);
+  ASSERT_EQ(recorder.began.size(), 2u);
+  EXPECT_EQ(recorder.began[1].clock_offset, 7.25);
 }
 
 // The host's memory is one reader for the whole module: the monitor thread and

@@ -199,12 +199,23 @@ TEST_F(NetworkTest, ValidationStartsTheServersRace) {
 }
 
 // A course whose gates are not numbers or lie off the earth is bad data: no race
-// starts, and the course loaded before stays.
+// starts, the course loaded before stays, and the line after the error names
+// the first problem (gate, end, value) so the race director can mend it.
 TEST_F(NetworkTest, ACourseWithBadGatesStartsNoRace) {
-  const char* courses[] = {"laps=2;max_knots=300;gate=nan,0,0.01,0,0,0;gate=0,-0.1,0.01,-0.1,0,0",
-                           "laps=2;gate=0,0,0.01,0,0,0;gate=95,-0.1,0.01,-0.1,0,0",
-                           "laps=2;gate=0,0,0.01,200,0,0", "laps=2;gate=0,0,0.01,0,1500,900"};
-  for (const char* course : courses) {
+  struct Case {
+    const char* course;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"laps=2;max_knots=300;gate=nan,0,0.01,0,0,0;gate=0,-0.1,0.01,-0.1,0,0", "gate 1: its left end is not a number"},
+      {"laps=2;gate=0,0,0.01,0,0,0;gate=95,-0.1,0.01,-0.1,0,0",
+       "gate 2: its left latitude 95.000000 is beyond 90 degrees"},
+      {"laps=2;gate=0,0,0.01,200,0,0", "gate 1: its right longitude 200.000000 is beyond 180 degrees"},
+      {"laps=2;gate=0,0,0.01,0,1500,900", "gate 1: its floor 1500 is above its ceiling 900"},
+      {"laps=101;gate=0,0,0.01,0,0,0", "101 laps are more than 100"},
+  };
+  for (const auto& c : cases) {
+    const char* course = c.course;
     RaceDefinition& race = settings_.race_definition;
     race.gates.clear();
     race.gates.push_back(std::make_unique<Gate>());
@@ -213,7 +224,9 @@ TEST_F(NetworkTest, ACourseWithBadGatesStartsNoRace) {
     log_.lines.clear();
     poster_.posted.clear();
     Client().SendResultsText(true, "");
-    EXPECT_EQ(log_.lines.back(), "Error: bad data from Tarvex.\n") << course << "\n" << log_.All();
+    ASSERT_GE(log_.lines.size(), 2u) << course;
+    EXPECT_EQ(log_.lines[log_.lines.size() - 2], "Error: bad data from Tarvex.\n") << course << "\n" << log_.All();
+    EXPECT_EQ(log_.lines.back(), FormatText("The first problem found: %s.\n", c.reason)) << course;
     EXPECT_TRUE(poster_.posted.empty()) << course;
     EXPECT_EQ(race.gates.size(), 1u) << course;
     EXPECT_EQ(race.laps.load(), 3) << course;

@@ -119,6 +119,7 @@ TEST_F(RaceStartInfoTest, ValuesOutOfRangeAreBadDataAndLoadNothing) {
       {"too many gates", gates_200 + ";gate=1,2,3,4,0,0", true},
       {"the ends of the ranges", "laps=100;gate=90,-180,-90,180,0,0", false},
       {"a floor above no ceiling", "laps=2;gate=0,0,1,1,900,0", false},
+      {"no floor under a ceiling below sea level", "laps=2;gate=0,0,1,1,0,-100", false},
       {"floor equal to the ceiling", "laps=2;gate=0,0,1,1,500,500", false},
       {"as many gates as a race can have", gates_200, false},
       {"a bad line that is skipped anyway (five values)", "laps=2;gate=nan,0,1,1,0;gate=0,0,1,1,0,0", false},
@@ -149,20 +150,34 @@ TEST_F(RaceStartInfoTest, ValuesOutOfRangeAreBadDataAndLoadNothing) {
   EXPECT_TRUE(log_.lines.empty()) << log_.All();
 }
 
-TEST_F(RaceStartInfoTest, ARaceUnderWayKeepsItsCourse) {
-  AddOldGate();
-  definition_.laps = 2;
-  definition_.race_under_way = true;
-  EXPECT_EQ(Load("laps=5;max_knots=100;gate=1,2,3,4,5,6"), RaceStartInfoResult::kRaceUnderWay);
-  EXPECT_EQ(definition_.laps.load(), 2);
-  ASSERT_EQ(definition_.gates.size(), 1u);
-  EXPECT_EQ(definition_.gates[0]->min_alt, 12345);
-  EXPECT_EQ(definition_.gates_lock.Wait(0), WaitResult::kSignaled);
-  definition_.gates_lock.Set();
-
-  definition_.race_under_way = false;
-  EXPECT_EQ(Load("laps=5;gate=1,2,3,4,5,6"), RaceStartInfoResult::kLoaded);
-  EXPECT_EQ(definition_.laps.load(), 5);
+// Every course loaded is a new course, also while a race is flown on the old
+// one (its judge then stops judging); whether it has a race to start is noted
+// with it. Bad data leaves both alone.
+TEST_F(RaceStartInfoTest, EveryLoadIsANewCourseThatSaysWhetherItHasARace) {
+  struct Case {
+    const char* name;
+    const char* text;
+    RaceStartInfoResult result;
+    bool without_race;
+  };
+  const Case cases[] = {
+      {"laps and a gate", "laps=2;gate=1,2,3,4,0,0", RaceStartInfoResult::kLoaded, false},
+      {"no laps entry: the earlier laps stay", "gate=1,2,3,4,0,0", RaceStartInfoResult::kLoaded, false},
+      {"laps 0", "laps=0;gate=1,2,3,4,0,0", RaceStartInfoResult::kLoaded, true},
+      {"laps -1", "laps=-1;gate=1,2,3,4,0,0", RaceStartInfoResult::kLoaded, true},
+      {"laps but no gate", "laps=2", RaceStartInfoResult::kLoaded, true},
+      {"bad data", "laps=101;gate=1,2,3,4,0,0", RaceStartInfoResult::kBadData, true},
+  };
+  for (const auto& c : cases) {
+    definition_.laps = 3;
+    definition_.race_under_way = true;  // a race is flown on the course loaded before
+    definition_.course_without_race = true;
+    const uint32_t serial_before = definition_.course_serial.load();
+    ASSERT_EQ(Load(c.text), c.result) << c.name;
+    const bool loaded = c.result == RaceStartInfoResult::kLoaded;
+    EXPECT_EQ(definition_.course_serial.load(), serial_before + (loaded ? 1 : 0)) << c.name;
+    EXPECT_EQ(definition_.course_without_race.load(), c.without_race) << c.name;
+  }
 }
 
 TEST_F(RaceStartInfoTest, UnknownEntriesAndMissingValuesKeepEarlierOnes) {

@@ -140,47 +140,82 @@ TEST_F(ValidationExchangeTest, RaceStartInfoStartsTheRace) {
   EXPECT_EQ(race.gates[1]->min_alt, 100);
 }
 
-TEST_F(ValidationExchangeTest, RaceStartInfoThatCannotStartARace) {
+// What each answer loads, and what the Start Race it posts does: the command
+// stops the race that runs on the replaced course, then starts the new race
+// only when the course has one (course_without_race false). No Start Race:
+// nothing was replaced, a running race goes on.
+TEST_F(ValidationExchangeTest, WhatEachCourseLoadsStartsAndLogs) {
+  const std::string kNoRace = "Validation test ok, race not running.\n";
   struct Case {
     const char* name;
     int32_t laps_before;
     std::string body;
-    bool started;
+    bool posted;        // Start Race: a running race stops
+    bool starts;        // ... and a new one starts
+    std::string last_line;
+    const char* sound;
     std::size_t gates_after;
+    int32_t laps_after;
   };
+  const std::string started = "3 lap race started.\n";
   const Case cases[] = {
-      {"gates but no laps, first race", 0, RaceData("gate=1,2,3,4,0,0"), false, 1},
-      {"gates but no laps, after a race", 4, RaceData("gate=1,2,3,4,0,0"), true, 1},
-      {"laps but no gates", 0, RaceData("laps=2"), false, 0},
-      {"laps but a gate of seven values", 0, RaceData("laps=2;gate=1,2,3,4,500,900,1"), false, 0},
-      {"one character payload", 0, "Tarvex data: x", false, 1},
-      {"nothing after the prefix", 0, "Tarvex data: ", false, 1},
-      {"separators only", 0, RaceData("Race start info: ;;;"), false, 1},
-      {"zero laps", 0, RaceData("laps=0;gate=1,2,3,4,0,0"), false, 1},
-      {"binary garbage", 0, "Tarvex data: \x01\xff\x80garbage\n\x7f", false, 0},
-      // Bad values: nothing of the answer is loaded, the previous course stays.
-      {"a gate that is not a number", 4, RaceData("laps=2;gate=nan,0,0.01,0,0,0"), false, 1},
-      {"a gate beyond the poles", 4, RaceData("laps=2;gate=0,0,91,0,0,0"), false, 1},
-      {"a gate with its floor above its ceiling", 4, RaceData("laps=2;gate=0,0,1,0,900,500"), false, 1},
-      {"more laps than a race has", 4, RaceData("laps=1000;gate=0,0,1,0,0,0"), false, 1},
+      {"no floor under a ceiling below sea level", 0, RaceData("laps=3;gate=1,2,3,4,0,-100"), true, true, started,
+       "WAVE_VALIDATE_OK_RACE_STARTED", 1, 3},
+      {"laps 1", 0, RaceData("laps=1;gate=1,2,3,4,0,0"), true, true, "1 lap race started.\n",
+       "WAVE_VALIDATE_OK_RACE_STARTED", 1, 1},
+      {"laps 100", 0, RaceData("laps=100;gate=1,2,3,4,0,0"), true, true, "100 lap race started.\n",
+       "WAVE_VALIDATE_OK_RACE_STARTED", 1, 100},
+      {"laps 0", 4, RaceData("laps=0;gate=1,2,3,4,0,0"), true, false, kNoRace, "WAVE_VALIDATE_OK", 1, 0},
+      {"laps -1", 4, RaceData("laps=-1;gate=1,2,3,4,0,0"), true, false, kNoRace, "WAVE_VALIDATE_OK", 1, -1},
+      {"laps x (read as 0)", 4, RaceData("laps=x;gate=1,2,3,4,0,0"), true, false, kNoRace, "WAVE_VALIDATE_OK", 1,
+       0},
+      {"gates but no laps, first race", 0, RaceData("gate=1,2,3,4,0,0"), true, false, kNoRace, "WAVE_VALIDATE_OK",
+       1, 0},
+      {"gates but no laps, after a race", 3, RaceData("gate=1,2,3,4,0,0"), true, true, started,
+       "WAVE_VALIDATE_OK_RACE_STARTED", 1, 3},
+      {"laps but no gates", 0, RaceData("laps=2"), true, false, kBadData, "WAVE_VALIDATE_SEND_ERROR", 0, 2},
+      {"laps but a gate of seven values", 0, RaceData("laps=2;gate=1,2,3,4,500,900,1"), true, false, kBadData,
+       "WAVE_VALIDATE_SEND_ERROR", 0, 2},
+      // Nothing to load, or bad values: nothing of the answer is loaded, the
+      // previous course (one gate, laps_before) stays and its race goes on.
+      {"laps 101", 4, RaceData("laps=101;gate=0,0,1,0,0,0"), false, false, kBadData, "WAVE_VALIDATE_SEND_ERROR", 1,
+       4},
+      {"one character payload", 0, "Tarvex data: x", false, false, kBadData, "WAVE_VALIDATE_SEND_ERROR", 1, 0},
+      {"nothing after the prefix", 0, "Tarvex data: ", false, false, kBadData, "WAVE_VALIDATE_SEND_ERROR", 1, 0},
+      {"separators only", 0, RaceData("Race start info: ;;;"), false, false, kBadData, "WAVE_VALIDATE_SEND_ERROR",
+       1, 0},
+      {"binary garbage", 0, "Tarvex data: \x01\xff\x80garbage\n\x7f", true, false, kBadData,
+       "WAVE_VALIDATE_SEND_ERROR", 0, 0},
+      {"a gate that is not a number", 4, RaceData("laps=2;gate=nan,0,0.01,0,0,0"), false, false, kBadData,
+       "WAVE_VALIDATE_SEND_ERROR", 1, 4},
+      {"a gate beyond the poles", 4, RaceData("laps=2;gate=0,0,91,0,0,0"), false, false, kBadData,
+       "WAVE_VALIDATE_SEND_ERROR", 1, 4},
+      {"a gate with its floor above its ceiling", 4, RaceData("laps=2;gate=0,0,1,0,900,500"), false, false,
+       kBadData, "WAVE_VALIDATE_SEND_ERROR", 1, 4},
   };
   for (const auto& c : cases) {
-    settings_.race_definition.laps = c.laps_before;
-    settings_.race_definition.gates.clear();
-    settings_.race_definition.gates.push_back(std::make_unique<Gate>());  // the previous course
+    RaceDefinition& race = settings_.race_definition;
+    race.laps = c.laps_before;
+    race.gates.clear();
+    race.gates.push_back(std::make_unique<Gate>());  // the previous course
+    race.course_without_race = false;
     log_.lines.clear();
     sound_.played.clear();
     poster_.posted.clear();
     http_.Add(Status(200, "1"));
     http_.Add(Status(200, c.body));
     Report(true);
-    EXPECT_EQ(poster_.posted.size(), c.started ? 1u : 0u) << c.name;
-    EXPECT_EQ(log_.lines.back(), c.started ? FormatText("%d lap race started.\n", c.laps_before) : kBadData)
-        << c.name;
-    EXPECT_EQ(sound_.played,
-              std::vector<std::string>{c.started ? "WAVE_VALIDATE_OK_RACE_STARTED" : "WAVE_VALIDATE_SEND_ERROR"})
-        << c.name;
-    EXPECT_EQ(settings_.race_definition.gates.size(), c.gates_after) << c.name;
+    EXPECT_EQ(poster_.posted, c.posted ? std::vector<uint32_t>{kCmdStartRace} : std::vector<uint32_t>{}) << c.name;
+    if (c.posted) {
+      EXPECT_EQ(!race.course_without_race.load(), c.starts) << c.name;
+    }
+    EXPECT_EQ(race.gates.size(), c.gates_after) << c.name;
+    EXPECT_EQ(race.laps.load(), c.laps_after) << c.name;
+    EXPECT_EQ(sound_.played, std::vector<std::string>{c.sound}) << c.name;
+    // Sending, sent, the outcome; bad data adds the line that says why.
+    ASSERT_GE(log_.lines.size(), 3u) << c.name;
+    EXPECT_EQ(log_.lines[2], c.last_line) << c.name;
+    EXPECT_EQ(log_.lines.size(), c.last_line == kBadData ? 4u : 3u) << c.name;
   }
 }
 
@@ -215,25 +250,29 @@ TEST_F(ValidationExchangeTest, ACourseCutAtTheSizeCapIsBadData) {
   EXPECT_EQ(log_.lines, (std::vector<std::string>{
                             kSending, "Warning: the answer from Tarvex was longer than 1048576 bytes; only its start "
                                       "was read.\n",
-                            kSentOk, kBadData}));
+                            kSentOk, kBadData, "The first problem found: only the start of the course arrived.\n"}));
   EXPECT_TRUE(poster_.posted.empty());
   EXPECT_EQ(race.laps.load(), 2);
   EXPECT_EQ(race.gates.size(), 1u);
 }
 
-TEST_F(ValidationExchangeTest, ARaceUnderWayKeepsItsCourseAndIsNotRestarted) {
+// A gate was crossed while this run went on: the server counts the pilot in the
+// new race, so the new course replaces the old one and Start Race stops the
+// race under way before it starts the new one.
+TEST_F(ValidationExchangeTest, ACourseArrivingDuringARaceReplacesItsCourse) {
   RaceDefinition& race = settings_.race_definition;
   race.laps = 2;
   race.gates.push_back(std::make_unique<Gate>());
-  race.race_under_way = true;  // a gate was crossed while this run went on
+  race.race_under_way = true;
+  const uint32_t serial_before = race.course_serial.load();
   http_.Add(Status(200, "1"));
-  http_.Add(Status(200, RaceData("laps=5;gate=1,2,3,4,0,0")));
+  http_.Add(Status(200, RaceData("laps=5;gate=1,2,3,4,0,0;gate=5,6,7,8,0,0")));
   Report(true);
-  EXPECT_EQ(log_.lines, (std::vector<std::string>{kSending, kSentOk, kRaceUnderWayText}));
-  EXPECT_EQ(sound_.played, std::vector<std::string>{"WAVE_VALIDATE_SEND_ERROR"});
-  EXPECT_TRUE(poster_.posted.empty());
-  EXPECT_EQ(race.laps.load(), 2);
-  EXPECT_EQ(race.gates.size(), 1u);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{kSending, kSentOk, "5 lap race started.\n"}));
+  EXPECT_EQ(poster_.posted, std::vector<uint32_t>{kCmdStartRace});
+  EXPECT_EQ(race.laps.load(), 5);
+  EXPECT_EQ(race.gates.size(), 2u);
+  EXPECT_EQ(race.course_serial.load(), serial_before + 1) << "the old race is judged no further";
 }
 
 TEST_F(ValidationExchangeTest, AStoredNumberThatIsNoPortSendsNothing) {

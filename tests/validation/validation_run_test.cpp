@@ -282,12 +282,37 @@ TEST(RunValidation, AFailedCheckListListsEveryOtherMismatchOfTheAircraftInRowOrd
             "Bad config value. File: '" + cfg + "', section: 'flight_tuning', key: '" +
                 (drag_first ? std::string("parasite_drag_scalar', value: '0.5' should be '0.9'.\n")
                             : std::string("cruise_lift_scalar', value: '1.5' should be '1.0'.\n")));
-  const std::vector<std::string> others =
-      LinesAfter(ShownLines(h.log), "2 other mismatches of this aircraft's installation");
-  ASSERT_EQ(others.size(), 2u) << h.log.log_text();
+  // The pilot sees all three, the one that stopped the run first.
+  const std::vector<std::string> shown = LinesAfter(ShownLines(h.log), "This one stopped the validation:");
+  ASSERT_EQ(shown.size(), 4u) << h.log.log_text();
+  EXPECT_EQ(shown[0], "Mismatch: file '" + cfg + "', " + (drag_first ? drag : lift));
+  EXPECT_EQ(shown[1], "2 other mismatches of this aircraft's installation (mend them all before validating again):");
+  const std::vector<std::string> others(shown.begin() + 2, shown.end());
   EXPECT_EQ(others[0], "Mismatch: file '" + cfg + "', " + (drag_first ? lift : drag));
   EXPECT_EQ(others[1], "Mismatch: file '" + cfg + "', section 'fltsim.0', key 'sim': found 'Hot_Rod', expected "
                        "'RD_P-51D_GMAX'.");
+}
+
+// With a single mismatch there are no others to list: the Validate window
+// still names the one that stopped the run (the server hears it as before).
+TEST(RunValidation, ASingleMismatchIsNamedInTheValidateWindow) {
+  if (std::strcmp(ReferenceSetName(), "standin") != 0) GTEST_SKIP() << "the stand-in installation needs the standin set";
+  StandInSim sim;
+  Harness h;
+  h.RunningSimAt(sim.folder());
+  h.settings.race_definition.aircraft_type = 0;
+  const std::string cfg = sim.folder() + "\\Aircraft\\RD_P-51D_Mustang\\Aircraft.cfg";
+  ASSERT_TRUE(testing::ReplaceInFile(sim.cfg("RD_P-51D_Mustang"), "cruise_lift_scalar=1.0", "cruise_lift_scalar=1.5"));
+  auto reports = RunOnce(h);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].message, "Bad config value. File: '" + cfg +
+                                    "', section: 'flight_tuning', key: 'cruise_lift_scalar', value: '1.5' should be "
+                                    "'1.0'.\n");
+  const std::vector<std::string> shown = LinesAfter(ShownLines(h.log), "This one stopped the validation:");
+  ASSERT_EQ(shown.size(), 1u) << h.log.log_text();
+  EXPECT_EQ(shown[0], "Mismatch: file '" + cfg +
+                          "', section 'flight_tuning', key 'cruise_lift_scalar': found '1.5', expected '1.0'.");
+  EXPECT_EQ(h.log.log_text().find("other mismatch"), std::string::npos);
 }
 
 TEST(RunValidation, MismatchListStopsAtFiftyLinesAndCountsTheRest) {
@@ -339,6 +364,7 @@ TEST(RunValidation, APassingRunListsNoMismatches) {
   h.settings.race_definition.aircraft_type = 1;
   ASSERT_TRUE(RunOnce(h).back().success);
   EXPECT_EQ(h.log.log_text().find("other mismatch"), std::string::npos);
+  EXPECT_EQ(h.log.log_text().find("stopped the validation"), std::string::npos);
 }
 
 }  // namespace

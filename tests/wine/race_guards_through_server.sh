@@ -10,6 +10,9 @@
 #            once, with max_knots=0 as no speed limit; the Start Race and Race
 #            Finished commands the module posts reach the host's own procedure
 #            with long parameter 0, as its menu commands do
+#   midrace  a validation started before the first crossing whose answer (a new
+#            course) arrives after it: the race under way is stopped, the new
+#            one starts and is flown to its finish, submitted once
 #   ports    a stored port above 65535: one message on every path, no request
 #   copies   a second copy of the simulator with an installation that passes
 #            cannot pass this copy's validation
@@ -22,7 +25,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 sim="$1"
 shift
-cases="${*:-race ports copies percent}"
+cases="${*:-race midrace ports copies percent}"
 wanted() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 
 . "$here/through_server_lib.sh"
@@ -136,6 +139,77 @@ expect_count "race: one finish" "$out" "TEXT| Race time: " 1
 expect_count "race: submitted once" "$dir/server.txt" "submit_race_results: Ann Lee" 1
 tail -n +"$((results_before + 1))" "$VOLANTIS_RACE_RESULTS" >"$dir/results.jsonl"
 expect_count "race: one result, not too fast with max_knots=0" "$dir/results.jsonl" '"moved_too_fast":0' 1
+[ "$failures" -eq "$before_failures" ] || show "$dir"
+fi
+
+# ------------------------------------------------------------------ midrace
+if wanted midrace; then
+before_failures=$failures
+prefix midrace "Ann Lee" "$VOLANTIS_RACE_PORT"
+dir="$work/midrace"
+install "$dir"
+# The second report's answer comes five seconds late: a gate is crossed meanwhile.
+control "reset=1&rule=do_validate:slow=1:1&rule=do_validate:slow=5000:1"
+cat >"$dir/script.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+set alt 1000
+set lat 47.005
+set lon -121.998
+post 1020
+post 1023
+wait 500
+post 1024
+wait 8000
+post 1024
+wait 3000
+echo through gate 1 of the first race
+set lon -122.002
+wait 300
+set lon -122.004
+wait 7000
+echo around, the second race
+set lat 47.030
+wait 200
+set lon -121.998
+wait 200
+set lat 47.005
+wait 200
+set lon -122.002
+wait 300
+set lon -122.012
+wait 300
+set lat 47.030
+wait 200
+set lon -121.998
+wait 200
+set lat 47.005
+wait 200
+set lon -122.002
+wait 5000
+text Volantis Validate
+text Volantis Log
+exit 0
+SCRIPT
+run midrace "$dir"
+out="$dir/output.txt"
+expect_count "midrace: both validations reported" "$dir/server.txt" "do_validate: Ann Lee validated" 2
+expect_count "midrace: both answers started a race" "$out" "1 lap race started." 2
+expect_count "midrace: the late answer was not refused" "$out" "A race is under way" 0
+expect_count "midrace: the first race crossed its start gate" "$out" "TEXT| Gate 1 crossed." 3
+expect_count "midrace: two races started" "$out" "TEXT| Race started." 2
+expect_count "midrace: stopped by the new course and by the finish" "$out" "TEXT| Race stopped." 2
+expect_count "midrace: one lap, of the second race" "$out" "TEXT| Lap 1: " 1
+expect_count "midrace: one finish" "$out" "TEXT| Race time: " 1
+expect_count "midrace: submitted once" "$dir/server.txt" "submit_race_results: Ann Lee" 1
+# The first race is stopped before the second starts.
+if grep -F "TEXT|" "$out" | grep -E "Race (started|stopped)\." | head -3 | tr -d '\n' |
+  grep -q "Race started\..*Race stopped\..*Race started\."; then
+  pass "midrace: started, stopped, started in that order"
+else
+  fail "midrace: started, stopped, started in that order"
+fi
 [ "$failures" -eq "$before_failures" ] || show "$dir"
 fi
 

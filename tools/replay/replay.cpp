@@ -216,6 +216,7 @@ RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, con
   RaceMonitor monitor(state, RaceServices{settings, clock, sounds, poster}, memory);
 
   state.Reset();  // what a race start does before the first cycle
+  state.BeginOn(settings.race_definition);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const TrackRow& row = rows[i];
     memory.Write<int64_t>(kOffsetLatitude, row.lat_raw);

@@ -87,7 +87,7 @@ void ModuleCommands::StartResultsSubmission() {
   RaceResults results = race.Results();
   // A record another simulator made in the same second is left alone.
   if (core_->records.NotOurs(results.record_name)) results.record_name.clear();
-  results_sender_.Start(results, ResultsSubmissionSettings::From(settings));
+  results_sender_.Start(results, ResultsSubmissionSettings::From(settings, results));
 }
 
 void ModuleCommands::OpenLogWindow() { windows_.OpenLogWindow(); }

@@ -54,7 +54,7 @@ bool Sound(const Gate& gate) {
   for (double lon : {gate.left_lon, gate.right_lon}) {
     if (!std::isfinite(lon) || std::fabs(lon) > 180) return false;
   }
-  return gate.max_alt == 0 || gate.min_alt <= gate.max_alt;
+  return gate.min_alt == 0 || gate.max_alt == 0 || gate.min_alt <= gate.max_alt;
 }
 
 struct Expected {
