@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "race_analysis.h"
 #include "race_record.h"
 #include "record_check.h"
 #include "replay.h"
@@ -57,7 +58,8 @@ int Run(int argc, char** argv) {
   if (!ReadTextFile(args.track_path, track_text, error)) return Fail("TRACK: " + error);
   std::istringstream track_stream(track_text);
   std::vector<TrackRow> rows;
-  if (!ParseTrack(track_stream, rows, error)) return Fail("TRACK \"" + args.track_path + "\" " + error);
+  std::string track_note;
+  if (!ParseTrack(track_stream, rows, error, &track_note)) return Fail("TRACK \"" + args.track_path + "\" " + error);
 
   volantis::AppSettings settings;
   if (!LoadCourse(course_text, settings, error)) return Fail("COURSE \"" + args.course_path + "\": " + error);
@@ -72,7 +74,12 @@ int Run(int argc, char** argv) {
   ReportRequest request;
   request.explain = args.explain;
   request.map = !args.map_path.empty();
+  request.splits = args.splits || from_record;
+  if (from_record) request.started_utc = ParseUtcStamp(record.started);
   std::ostringstream out;
+  std::ostringstream splits;  // after the verdict
+  request.splits_out = &splits;
+  if (!track_note.empty()) out << "NOTE TRACK \"" << args.track_path << "\" " << track_note << '\n';
   std::string map_svg;
   const volantis::RaceResults results = ReplayWithReport(settings, options, rows, request, out, map_svg);
   if (request.map) {
@@ -86,7 +93,7 @@ int Run(int argc, char** argv) {
     WriteRecordVerdict(verdict, out);
     agrees = verdict.differences.empty();
   }
-  std::cout << out.str() << std::flush;
+  std::cout << out.str() << splits.str() << std::flush;
   if (!std::cout) return 1;
   return agrees ? 0 : kRecordDiffers;
 }

@@ -12,6 +12,10 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
       parsed.help = true;
       return true;
     }
+    if (arg == "--splits") {
+      parsed.splits = true;
+      continue;
+    }
     if (arg == "--explain") {
       parsed.explain = true;
       continue;

@@ -24,12 +24,13 @@ struct ReplayArgs {
   GivenOptions given;
   bool explain = false;  // the explanation after the usual output
   std::string map_path;  // where to write the map, empty for none
+  bool splits = false;   // the splits and bests after the usual output (always for a record)
   bool help = false;
 };
 
 inline constexpr const char* kUsage =
     "usage: volantis-replay COURSE TRACK [--clock-offset SECONDS] [--frequency F] [--sounds CROSS,SKIP,END]\n"
-    "                       [--explain] [--map OUT.svg]\n"
+    "                       [--explain] [--map OUT.svg] [--splits]\n"
     "       volantis-replay RECORD_FOLDER [the same options]\n"
     "  COURSE  race start info text as the server sends it (\"laps=..;max_knots=..;gate=..\")\n"
     "  TRACK   CSV with the header counter,lat_raw,lon_raw,alt_raw,rate_raw,crash,slew,paused\n"
@@ -40,7 +41,9 @@ inline constexpr const char* kUsage =
     "  --frequency F           counts per second of the recorded counter (default 10000000, or the record's)\n"
     "  --sounds CROSS,SKIP,END three 0/1 sound switches (default 1,1,1, or the record's)\n"
     "  --explain               after the usual output, explain every crossing, lap, skipped gate and flag\n"
-    "  --map OUT.svg           draw the course and the flight into OUT.svg\n";
+    "  --map OUT.svg           draw the course and the flight into OUT.svg\n"
+    "  --splits                the split of every gate of every lap, the best lap, the best splits and the\n"
+    "                          theoretical best (always given for a RECORD_FOLDER)\n";
 
 // False with a message for a missing or malformed argument.
 bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, std::string& error);

@@ -44,7 +44,14 @@ bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t& v
 
 }  // namespace
 
-bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error) {
+bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error, std::string* note) {
+  // A torn last row: the line ended the input without a line feed.
+  auto torn = [&]() {
+    if (note == nullptr || !in.eof()) return false;
+    *note = "a torn last row (cut off while it was written) is ignored: " + error;
+    error.clear();
+    return true;
+  };
   std::string line;
   std::size_t line_number = 0;
   bool have_header = false;
@@ -67,7 +74,7 @@ bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& erro
     if (fields.size() != kFieldCount) {
       error = "line " + std::to_string(line_number) + ": " + std::to_string(fields.size()) + " values, expected " +
               std::to_string(kFieldCount);
-      return false;
+      return torn();
     }
     struct Limits {
       int64_t low;
@@ -88,7 +95,7 @@ bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& erro
       if (!ParseInteger(fields[i], limits[i].low, limits[i].high, values[i])) {
         error = "line " + std::to_string(line_number) + ": bad " + kFieldNames[i] + " value \"" + fields[i] +
                 "\" (an integer from " + std::to_string(limits[i].low) + " to " + std::to_string(limits[i].high) + ")";
-        return false;
+        return torn();
       }
     }
     TrackRow row;

@@ -26,6 +26,10 @@ struct TrackRow {
 // Reads the header line and every row. Blank lines are skipped; a line may end
 // in a carriage return. On failure returns false with a message naming the line
 // and the field.
-bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error);
+//
+// A last row that does not parse and has no line feed after it is a row the
+// recorder was stopped while writing: it is left out, and when `note` is given
+// it says so ("line N: ..."), else it is an error like any other.
+bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error, std::string* note = nullptr);
 
 }  // namespace volantis::replay
