@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "race_analysis.h"
+#include "race_export.h"
 #include "record_check.h"
 #include "track_csv.h"
 
@@ -106,6 +107,47 @@ TEST(RaceAnalysisTest, SplitsBestsAndTheoreticalBestInBothInstants) {
   EXPECT_NE(text.str().find("SPLITS Lap 2 sampled: - - 12.000\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("BEST lap: lap 1, 40.000 s (interpolated 39.800 s), started 16:40:10 UTC.\n"),
             std::string::npos);
+}
+
+// One CSV row per lap; a flag set before the start sits on lap 1, one set in the
+// lap never completed gets a row of its own; a name with a comma is quoted.
+TEST(LapsCsvTest, FlagsSitOnTheLapThatSetThem) {
+  Fixture f = ThreeGatesTwoLaps();
+  TracedSample late;
+  late.counter = 90000;
+  f.trace.samples.push_back(late);
+  TracedFlag in_lap_3;
+  in_lap_3.flag = FairnessFlag::kMovedTooFast;
+  in_lap_3.sample = f.trace.samples.size() - 1;
+  f.trace.flags.push_back(in_lap_3);
+  f.trace.finished = false;
+  AnalysedRace race;
+  race.pilot = "Doe, Jo";
+  race.started = "2026-12-10 16:40:05 UTC";
+  RaceClock clock;
+  clock.frequency = 1000;
+  race.report.analysis = AnalyseRace(f.trace, f.explanation, clock);
+  std::ostringstream csv;
+  csv << LapsCsvHeader(3);
+  WriteLapsCsvRows(race, csv);
+  EXPECT_EQ(csv.str(),
+            "pilot,race_start_utc,lap,lap_time,skips,split_1,split_2,split_3,flags\n"
+            "\"Doe, Jo\",2026-12-10T16:40:05Z,1,40.000,0,10.000,15.000,15.000,slewed\n"
+            "\"Doe, Jo\",2026-12-10T16:40:05Z,2,42.000,1,,,12.000,cheated_crash_detect\n"
+            "\"Doe, Jo\",2026-12-10T16:40:05Z,3,,0,,,,moved_too_fast\n");
+}
+
+// Splits are rounded so that a lap's splits add up to its rounded time.
+TEST(RaceAnalysisTest, RoundedSplitsAddUpToTheLap) {
+  LapAnalysis lap;
+  // Each split alone would show 1.001, three of them 3.003 against the lap's 3.002.
+  lap.time = TimePair{3.0018, 3.0018};
+  lap.splits = {TimePair{1.0006, 1.0006}, TimePair{1.0006, 1.0006}, TimePair{1.0006, 1.0006}};
+  lap.split_starts = {TimePair{0, 0}, TimePair{1.0006, 1.0006}, TimePair{2.0012, 2.0012}};
+  EXPECT_EQ(SplitMillis(lap, 0, false), 1001);
+  EXPECT_EQ(SplitMillis(lap, 1, false), 1000);
+  EXPECT_EQ(SplitMillis(lap, 2, true), 1001);
+  EXPECT_EQ(MillisText(1001 + 1000 + 1001), SecondsText(3.0018));
 }
 
 TEST(RaceAnalysisTest, UtcStampsParseOnlyWhole) {

@@ -29,20 +29,20 @@ int32_t LapOfSample(const RaceTrace& trace, std::size_t sample) {
   return static_cast<int32_t>(trace.laps.size()) + 1;
 }
 
-std::string SecondsText(double seconds) {
-  const double shown = std::round(seconds * 1000) / 1000;
-  return FormatText("%.3f", shown == 0 ? 0.0 : shown);  // never "-0.000"
+std::string BestSplitList(const RaceAnalysis& analysis, bool interpolated) {
+  std::string text;
+  for (std::size_t g = 0; g < analysis.gates; ++g) {
+    const std::optional<int64_t> best = BestSplitMillis(analysis, g, interpolated);
+    text += (g == 0 ? "" : " ") + (best ? MillisText(*best) : std::string("-"));
+  }
+  return text;
 }
 
-std::string SplitList(const std::vector<std::optional<TimePair>>& splits, bool interpolated) {
+std::string LapSplitList(const LapAnalysis& lap, bool interpolated) {
   std::string text;
-  for (std::size_t g = 0; g < splits.size(); ++g) {
+  for (std::size_t g = 0; g < lap.splits.size(); ++g) {
     text += g == 0 ? "" : " ";
-    if (!splits[g]) {
-      text += "-";
-    } else {
-      text += SecondsText(interpolated ? splits[g]->interpolated : splits[g]->sampled);
-    }
+    text += lap.splits[g] ? MillisText(SplitMillis(lap, g, interpolated)) : std::string("-");
   }
   return text;
 }
@@ -54,6 +54,47 @@ std::string FlagList(const std::vector<FairnessFlag>& flags) {
 }
 
 }  // namespace
+
+std::string SecondsText(double seconds) {
+  const double shown = std::round(seconds * 1000) / 1000;
+  return FormatText("%.3f", shown == 0 ? 0.0 : shown);  // never "-0.000"
+}
+
+std::string MillisText(int64_t millis) {
+  const int64_t whole = (millis < 0 ? -millis : millis);
+  return FormatText("%s%lld.%03lld", millis < 0 ? "-" : "", static_cast<long long>(whole / 1000),
+                    static_cast<long long>(whole % 1000));
+}
+
+int64_t SplitMillis(const LapAnalysis& lap, std::size_t gate, bool interpolated) {
+  if (gate >= lap.splits.size() || !lap.splits[gate]) return 0;
+  const double from = interpolated ? lap.split_starts[gate].interpolated : lap.split_starts[gate].sampled;
+  const double length = interpolated ? lap.splits[gate]->interpolated : lap.splits[gate]->sampled;
+  const double lap_time = interpolated ? lap.time.interpolated : lap.time.sampled;
+  const double to = gate + 1 == lap.splits.size() ? lap_time : from + length;
+  return std::llround(to * 1000) - std::llround(from * 1000);
+}
+
+std::optional<int64_t> BestSplitMillis(const RaceAnalysis& analysis, std::size_t gate, bool interpolated) {
+  std::optional<int64_t> best;
+  for (const LapAnalysis& lap : analysis.laps) {
+    if (gate >= lap.splits.size() || !lap.splits[gate]) continue;
+    const int64_t millis = SplitMillis(lap, gate, interpolated);
+    if (!best || millis < *best) best = millis;
+  }
+  return best;
+}
+
+std::optional<int64_t> TheoreticalBestMillis(const RaceAnalysis& analysis, bool interpolated) {
+  if (analysis.gates == 0) return std::nullopt;
+  int64_t sum = 0;
+  for (std::size_t g = 0; g < analysis.gates; ++g) {
+    const std::optional<int64_t> best = BestSplitMillis(analysis, g, interpolated);
+    if (!best) return std::nullopt;
+    sum += *best;
+  }
+  return sum;
+}
 
 std::string UtcTimeOfDay(double utc_seconds) {
   const int64_t whole = static_cast<int64_t>(std::floor(utc_seconds));
@@ -95,6 +136,7 @@ RaceAnalysis AnalyseRace(const RaceTrace& trace, const RaceExplanation& explanat
     lap.time.interpolated = i < explanation.laps.size() ? explanation.laps[i].interpolated : traced.seconds;
     lap.skips = traced.skips;
     lap.splits.assign(n, std::nullopt);
+    lap.split_starts.assign(n, TimePair{});
     lap.start_counter = trace.samples[trace.crossings[begin].sample].counter;
     if (clock.started_utc) {
       lap.start_utc = static_cast<double>(*clock.started_utc) +
@@ -111,10 +153,17 @@ RaceAnalysis AnalyseRace(const RaceTrace& trace, const RaceExplanation& explanat
       split.sampled = explanation.crossings[j + 1].sampled - explanation.crossings[j].sampled;
       split.interpolated = explanation.crossings[j + 1].interpolated - explanation.crossings[j].interpolated;
       lap.splits[static_cast<std::size_t>(from.gate)] = split;
+      lap.split_starts[static_cast<std::size_t>(from.gate)] =
+          TimePair{explanation.crossings[j].sampled - explanation.crossings[begin].sampled,
+                   explanation.crossings[j].interpolated - explanation.crossings[begin].interpolated};
     }
     analysis.laps.push_back(std::move(lap));
   }
 
+  const int32_t unfinished = static_cast<int32_t>(trace.laps.size()) + 1;
+  for (const TracedCrossing& c : trace.crossings) {
+    if (c.lap == unfinished) analysis.unfinished_lap_skips += static_cast<int32_t>(c.skipped.size());
+  }
   for (const TracedFlag& flag : trace.flags) {
     const int32_t lap = LapOfSample(trace, flag.sample);
     if (lap == 0) {
@@ -170,8 +219,8 @@ void WriteAnalysis(const RaceAnalysis& analysis, std::ostream& out) {
     if (lap.skips > 0) line += FormatText(", SKIPPED %d gate%s", lap.skips, lap.skips == 1 ? "" : "s");
     if (!lap.flags.empty()) line += "; flags first set: " + FlagList(lap.flags);
     out << line << ".\n";
-    out << FormatText("SPLITS Lap %d sampled: ", lap.number) << SplitList(lap.splits, false) << '\n';
-    out << FormatText("SPLITS Lap %d interpolated: ", lap.number) << SplitList(lap.splits, true) << '\n';
+    out << FormatText("SPLITS Lap %d sampled: ", lap.number) << LapSplitList(lap, false) << '\n';
+    out << FormatText("SPLITS Lap %d interpolated: ", lap.number) << LapSplitList(lap, true) << '\n';
   }
   if (!analysis.flags_unfinished_lap.empty()) {
     out << "SPLITS unfinished lap: flags first set: " << FlagList(analysis.flags_unfinished_lap) << ".\n";
@@ -186,11 +235,13 @@ void WriteAnalysis(const RaceAnalysis& analysis, std::ostream& out) {
   } else {
     out << "BEST lap: none, every lap skipped a gate.\n";
   }
-  out << "BEST splits sampled: " << SplitList(analysis.best_splits, false) << '\n';
-  out << "BEST splits interpolated: " << SplitList(analysis.best_splits, true) << '\n';
-  if (analysis.theoretical_best) {
-    out << "BEST theoretical lap: " << SecondsText(analysis.theoretical_best->sampled) << " s (interpolated "
-        << SecondsText(analysis.theoretical_best->interpolated) << " s).\n";
+  out << "BEST splits sampled: " << BestSplitList(analysis, false) << '\n';
+  out << "BEST splits interpolated: " << BestSplitList(analysis, true) << '\n';
+  const std::optional<int64_t> sampled = TheoreticalBestMillis(analysis, false);
+  const std::optional<int64_t> interpolated = TheoreticalBestMillis(analysis, true);
+  if (sampled && interpolated) {
+    out << "BEST theoretical lap: " << MillisText(*sampled) << " s (interpolated " << MillisText(*interpolated)
+        << " s).\n";
   } else {
     out << "BEST theoretical lap: none, a gate has no split in any lap.\n";
   }

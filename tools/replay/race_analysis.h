@@ -33,6 +33,7 @@ struct LapAnalysis {
   TimePair time;                             // sampled: as the judge recorded it
   int32_t skips = 0;
   std::vector<std::optional<TimePair>> splits;  // one per gate
+  std::vector<TimePair> split_starts;        // per gate: from the lap's start to the split's first crossing
   int64_t start_counter = 0;                 // the counter of the crossing that started it
   std::optional<double> start_utc;           // seconds since 1970 UTC, when the record's start time is known
   std::vector<FairnessFlag> flags;           // flags first set during it
@@ -53,12 +54,26 @@ struct RaceAnalysis {
   std::optional<TimePair> theoretical_best;          // when every gate has a best split
   std::vector<FairnessFlag> flags_before_start;      // first set before timing started
   std::vector<FairnessFlag> flags_unfinished_lap;    // first set in the lap that was never completed
+  int32_t unfinished_lap_skips = 0;                  // gates skipped in that lap
   bool finished = false;
   double race_time = 0;  // as the judge recorded it, when finished
   std::optional<double> race_time_interpolated;
 };
 
 RaceAnalysis AnalyseRace(const RaceTrace& trace, const RaceExplanation& explanation, const RaceClock& clock);
+
+// A split in whole milliseconds, rounded so that the splits of a lap add up to
+// its time rounded: each split is the rounded end minus the rounded start, both
+// counted from the lap's start, the last one ending at the lap's time.
+int64_t SplitMillis(const LapAnalysis& lap, std::size_t gate, bool interpolated);
+// The best split of a gate as the laps show it (the least of their SplitMillis),
+// and the theoretical best as the sum of those; nothing when a gate has no split.
+std::optional<int64_t> BestSplitMillis(const RaceAnalysis& analysis, std::size_t gate, bool interpolated);
+std::optional<int64_t> TheoreticalBestMillis(const RaceAnalysis& analysis, bool interpolated);
+// "12.345" for a whole number of milliseconds.
+std::string MillisText(int64_t millis);
+// Seconds with three decimals, never "-0.000".
+std::string SecondsText(double seconds);
 
 // "16:42:03" for seconds since 1970 UTC (the fraction dropped).
 std::string UtcTimeOfDay(double utc_seconds);

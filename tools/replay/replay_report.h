@@ -13,12 +13,20 @@
 
 namespace volantis::replay {
 
+// What the judge did and what it means, kept for the exports and comparisons.
+struct RaceReport {
+  RaceTrace trace;
+  RaceExplanation explanation;
+  RaceAnalysis analysis;
+};
+
 struct ReportRequest {
   bool explain = false;  // "EXPLAIN" lines after the usual output
   bool map = false;      // the SVG map into map_svg
   bool splits = false;   // "SPLITS" and "BEST" lines after the usual output (and the explanation)
   std::ostream* splits_out = nullptr;  // where those lines go; null: after the rest in out
   std::optional<int64_t> started_utc;  // the record's start time, to place the laps on the UTC clock
+  RaceReport* report = nullptr;        // when given, receives the trace, explanation and analysis
 };
 
 RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
