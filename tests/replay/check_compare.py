@@ -215,6 +215,17 @@ def check_compare(a):
     if len(points["Cy Ode"]) != 10:
         fail(f"Cy Ode's points {points['Cy Ode']}")
 
+    # One pilot's two races are told apart by their start times.
+    make_record(os.path.join(work, "ann2"), a.record, a.course, a.track, "Ann Lee",
+                replace={"started=2026-12-10 16:40:05 UTC": "started=2026-12-11 10:00:00 UTC"}, results=False)
+    twice = os.path.join(work, "twice")
+    os.makedirs(twice)
+    r = run(a.tool, "--compare", twice, os.path.join(work, "ann"), os.path.join(work, "ann2"))
+    with open(os.path.join(twice, "ranking.csv"), encoding="utf-8", newline="") as f:
+        names = [row[1] for row in list(csv.reader(f))[1:]]
+    if r.returncode != 0 or names != ["Ann Lee (2026-12-10T16:40:05Z)", "Ann Lee (2026-12-11T10:00:00Z)"]:
+        fail(f"one pilot's two races: exit {r.returncode}, {names}")
+
     # Records of two courses are refused, naming both.
     refused = os.path.join(work, "refused")
     os.makedirs(refused)

@@ -54,14 +54,20 @@ std::vector<FairnessFlag> AllFlags(const RaceTrace& trace) {
 
 // Who each race is on the page: the pilot, and the start time when one pilot flew several.
 std::vector<std::string> Labels(const std::vector<AnalysedRace>& races) {
-  std::vector<std::string> labels;
-  for (const AnalysedRace& r : races) labels.push_back(r.pilot.empty() ? r.name : r.pilot);
+  std::vector<std::string> names;
+  for (const AnalysedRace& r : races) names.push_back(r.pilot.empty() ? r.name : r.pilot);
+  auto count = [](const std::vector<std::string>& list, const std::string& one) {
+    return static_cast<std::size_t>(std::count(list.begin(), list.end(), one));
+  };
+  std::vector<std::string> stamped = names;
   for (std::size_t i = 0; i < races.size(); ++i) {
-    const std::size_t same = static_cast<std::size_t>(std::count(labels.begin(), labels.end(), labels[i]));
-    if (same > 1) {
-      const std::string stamp = IsoStamp(races[i].started);
-      labels[i] += " (" + (stamp.empty() ? races[i].name : stamp) + ")";
-    }
+    const std::string stamp = IsoStamp(races[i].started);
+    if (count(names, names[i]) > 1 && !stamp.empty()) stamped[i] += " (" + stamp + ")";
+  }
+  // Still the same (one pilot, one start time): the record's folder tells them apart.
+  std::vector<std::string> labels = stamped;
+  for (std::size_t i = 0; i < races.size(); ++i) {
+    if (count(stamped, stamped[i]) > 1) labels[i] = names[i] + " (" + races[i].name + ")";
   }
   return labels;
 }
