@@ -138,9 +138,18 @@ int Run(int argc, char** argv) {
   std::ostringstream out;
   std::ostringstream splits;  // after the verdict
   request.splits_out = &splits;
-  if (!input.track_note.empty()) out << "NOTE TRACK \"" << input.track_path << "\" " << input.track_note << '\n';
   std::string map_svg;
-  const volantis::RaceResults results = ReplayWithReport(settings, input.options, input.rows, request, out, map_svg);
+  volantis::RaceResults results;
+  std::string track_note;
+  if (!ReplayInput(settings, input, request, out, map_svg, results, track_note, error)) {
+    // Bad input writes nothing: the files opened for it go again.
+    for (OutputFile* f : {&map_file, &csv_file, &json_file}) {
+      if (f->path.empty()) continue;
+      f->file.close();
+      std::remove(f->path.c_str());
+    }
+    return Fail(error);
+  }
   if (exports) {
     race.name = from_record ? LastName(input.record_path) : input.track_path;
     race.pilot = record.player;
@@ -177,6 +186,7 @@ int Run(int argc, char** argv) {
     WriteRecordVerdict(verdict, out);
     agrees = verdict.differences.empty();
   }
+  if (!track_note.empty()) std::cout << "NOTE TRACK \"" << input.track_path << "\" " << track_note << '\n';
   std::cout << out.str() << splits.str() << std::flush;
   if (!std::cout) return 1;
   return agrees ? 0 : kRecordDiffers;

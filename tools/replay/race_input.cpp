@@ -1,5 +1,8 @@
 #include "race_input.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "race_analysis.h"
@@ -32,16 +35,36 @@ bool LoadRaceInput(const ReplayArgs& args, RaceInput& input, std::string& error)
     error = "COURSE: " + why;
     return false;
   }
-  std::string track_text;
-  if (!ReadTextFile(input.track_path, track_text, why)) {
-    error = "TRACK: " + why;
+  std::ifstream track(input.track_path, std::ios::binary);
+  if (!track) {
+    error = "TRACK: cannot open \"" + input.track_path + "\": " + std::strerror(errno);
     return false;
   }
-  std::istringstream track_stream(track_text);
-  if (!ParseTrack(track_stream, input.rows, why, &input.track_note)) {
-    error = "TRACK \"" + input.track_path + "\" " + why;
+  return true;
+}
+
+bool ReplayInput(AppSettings& settings, const RaceInput& input, const ReportRequest& request, std::ostream& out,
+                 std::string& map_svg, RaceResults& results, std::string& track_note, std::string& error) {
+  std::ifstream track(input.track_path, std::ios::binary);
+  if (!track) {
+    error = "TRACK: cannot open \"" + input.track_path + "\": " + std::strerror(errno);
     return false;
   }
+  TrackReader reader(track, true);
+  results = ReplayWithReport(settings, input.options, reader, request, out, map_svg);
+  // The rows after the finish are not judged, but a bad one is still bad input.
+  TrackRow rest;
+  while (reader.Next(rest)) {
+  }
+  if (track.bad()) {
+    error = "TRACK: cannot read \"" + input.track_path + "\"";
+    return false;
+  }
+  if (reader.failed()) {
+    error = "TRACK \"" + input.track_path + "\" " + reader.error();
+    return false;
+  }
+  track_note = reader.note();
   return true;
 }
 
@@ -67,9 +90,8 @@ bool AnalyseInput(RaceInput input, AnalysedRace& race, std::string& error) {
   request.report = &race.report;
   std::ostringstream discarded;
   std::string no_map;
-  race.results = ReplayWithReport(settings, input.options, input.rows, request, discarded, no_map);
-  input.rows.clear();
-  input.rows.shrink_to_fit();
+  std::string note;
+  if (!ReplayInput(settings, input, request, discarded, no_map, race.results, note, error)) return false;
   race.input = std::move(input);
   return true;
 }

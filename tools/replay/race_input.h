@@ -20,14 +20,21 @@ struct RaceInput {
   std::string course_path;
   std::string track_path;
   std::string course_text;
-  std::vector<TrackRow> rows;
-  std::string track_note;  // about a torn last row, else empty
   ReplayOptions options;
 };
 
-// Reads args.record_path, or args.course_path and args.track_path. False with
-// the message for the pilot (naming the file and the line) on bad input.
+// Reads args.record_path (its race.txt, log.txt, results.txt), or takes
+// args.course_path and args.track_path; reads the course and makes sure the track
+// can be opened (its rows are read while they are replayed). False with the
+// message for the pilot on bad input.
 bool LoadRaceInput(const ReplayArgs& args, RaceInput& input, std::string& error);
+
+// Replays the input's track, reading it row by row, with what the request asks
+// for. False with the message (naming the line and the field) when a row of the
+// track is bad, anywhere in it: the replay's output is then to be dropped. A torn
+// last row is left out and said in `track_note`.
+bool ReplayInput(AppSettings& settings, const RaceInput& input, const ReportRequest& request, std::ostream& out,
+                 std::string& map_svg, RaceResults& results, std::string& track_note, std::string& error);
 
 // One race replayed and analysed, nothing written.
 struct AnalysedRace {
@@ -39,8 +46,7 @@ struct AnalysedRace {
   RaceReport report;
 };
 
-// Loads the course and replays the input; false with a message naming the course
-// when it cannot be loaded. The track's rows are released afterwards.
+// Loads the course and replays the input; false with the message for bad input.
 bool AnalyseInput(RaceInput input, AnalysedRace& race, std::string& error);
 
 // The folder's last name: "b" for "a/b/" or "a/b".

@@ -6,8 +6,29 @@
 
 namespace volantis::replay {
 
-RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
+namespace {
+
+// Remembers the first row's counter, where the record's start time stands.
+class FirstCounter : public RowSource {
+ public:
+  explicit FirstCounter(RowSource& rows) : rows_(rows) {}
+  bool Next(TrackRow& row) override {
+    if (!rows_.Next(row)) return false;
+    if (!first_) first_ = row.counter;
+    return true;
+  }
+  int64_t first() const { return first_.value_or(0); }
+
+ private:
+  RowSource& rows_;
+  std::optional<int64_t> first_;
+};
+
+}  // namespace
+
+RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options, RowSource& source,
                              const ReportRequest& request, std::ostream& out, std::string& map_svg) {
+  FirstCounter rows(source);
   if (!request.explain && !request.map && !request.splits && request.report == nullptr) return ReplayTrack(settings, options, rows, out);
   TraceRecorder recorder(settings.race_definition, options.frequency);
   const RaceResults results = ReplayTrack(settings, options, rows, out, &recorder);
@@ -18,7 +39,7 @@ RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options
   if (request.splits || request.report != nullptr) {
     RaceClock clock;
     clock.started_utc = request.started_utc;
-    clock.first_counter = rows.empty() ? 0 : rows.front().counter;
+    clock.first_counter = rows.first();
     clock.frequency = options.frequency;
     RaceAnalysis analysis = AnalyseRace(trace, explanation, clock);
     if (request.splits) WriteAnalysis(analysis, request.splits_out ? *request.splits_out : out);

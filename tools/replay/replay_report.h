@@ -29,7 +29,7 @@ struct ReportRequest {
   RaceReport* report = nullptr;        // when given, receives the trace, explanation and analysis
 };
 
-RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
+RaceResults ReplayWithReport(AppSettings& settings, const ReplayOptions& options, RowSource& rows,
                              const ReportRequest& request, std::ostream& out, std::string& map_svg);
 
 }  // namespace volantis::replay

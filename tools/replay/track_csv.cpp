@@ -44,43 +44,45 @@ bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t& v
 
 }  // namespace
 
-bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error, std::string* note) {
+TrackReader::TrackReader(std::istream& in, bool leave_out_torn_row) : in_(in), leave_out_torn_row_(leave_out_torn_row) {}
+
+bool TrackReader::Fail(std::string message) {
   // A torn last row: the line ended the input without a line feed.
-  auto torn = [&]() {
-    if (note == nullptr || !in.eof()) return false;
-    *note = "a torn last row (cut off while it was written) is ignored: " + error;
-    error.clear();
-    return true;
-  };
-  std::string line;
-  std::size_t line_number = 0;
-  bool have_header = false;
-  while (std::getline(in, line)) {
-    ++line_number;
-    const std::string trimmed = Trim(line);
-    if (!have_header) {
+  if (leave_out_torn_row_ && have_header_ && in_.eof()) {
+    note_ = "a torn last row (cut off while it was written) is ignored: " + message;
+  } else {
+    error_ = std::move(message);
+  }
+  done_ = true;
+  return false;
+}
+
+bool TrackReader::Next(TrackRow& row) {
+  if (done_) return false;
+  while (std::getline(in_, line_)) {
+    ++line_number_;
+    const std::string trimmed = Trim(line_);
+    if (!have_header_) {
       // A byte-order mark some editors write is not part of the header.
       std::string header = trimmed;
       if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
       if (header != kTrackHeader) {
-        error = "line " + std::to_string(line_number) + ": the header must be \"" + kTrackHeader + "\"";
-        return false;
+        return Fail("line " + std::to_string(line_number_) + ": the header must be \"" + kTrackHeader + "\"");
       }
-      have_header = true;
+      have_header_ = true;
       continue;
     }
     if (trimmed.empty()) continue;
     const std::vector<std::string> fields = SplitFields(trimmed);
     if (fields.size() != kFieldCount) {
-      error = "line " + std::to_string(line_number) + ": " + std::to_string(fields.size()) + " values, expected " +
-              std::to_string(kFieldCount);
-      return torn();
+      return Fail("line " + std::to_string(line_number_) + ": " + std::to_string(fields.size()) +
+                  " values, expected " + std::to_string(kFieldCount));
     }
     struct Limits {
       int64_t low;
       int64_t high;
     };
-    const Limits limits[kFieldCount] = {
+    static constexpr Limits limits[kFieldCount] = {
         {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
         {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
         {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
@@ -93,12 +95,11 @@ bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& erro
     int64_t values[kFieldCount] = {};
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       if (!ParseInteger(fields[i], limits[i].low, limits[i].high, values[i])) {
-        error = "line " + std::to_string(line_number) + ": bad " + kFieldNames[i] + " value \"" + fields[i] +
-                "\" (an integer from " + std::to_string(limits[i].low) + " to " + std::to_string(limits[i].high) + ")";
-        return torn();
+        return Fail("line " + std::to_string(line_number_) + ": bad " + kFieldNames[i] + " value \"" + fields[i] +
+                    "\" (an integer from " + std::to_string(limits[i].low) + " to " +
+                    std::to_string(limits[i].high) + ")");
       }
     }
-    TrackRow row;
     row.counter = values[0];
     row.lat_raw = values[1];
     row.lon_raw = values[2];
@@ -107,13 +108,25 @@ bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& erro
     row.crash = static_cast<int8_t>(values[5]);
     row.slew = static_cast<uint16_t>(values[6]);
     row.paused = values[7] == 1;
-    row.line = line_number;
-    rows.push_back(row);
+    row.line = line_number_;
+    return true;
   }
-  if (!have_header) {
-    error = "the track is empty; the first line must be \"" + std::string(kTrackHeader) + "\"";
+  done_ = true;
+  if (!have_header_) {
+    error_ = "the track is empty; the first line must be \"" + std::string(kTrackHeader) + "\"";
+  }
+  return false;
+}
+
+bool ParseTrack(std::istream& in, std::vector<TrackRow>& rows, std::string& error, std::string* note) {
+  TrackReader reader(in, note != nullptr);
+  TrackRow row;
+  while (reader.Next(row)) rows.push_back(row);
+  if (reader.failed()) {
+    error = reader.error();
     return false;
   }
+  if (note != nullptr) *note = reader.note();
   return true;
 }
 
