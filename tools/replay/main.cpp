@@ -76,6 +76,7 @@ int RunComparison(const volantis::replay::ReplayArgs& args) {
     }
     races.emplace_back();
     if (!AnalyseInput(std::move(input), races.back(), error)) return Fail("\"" + folder + "\": " + error);
+    ThinForComparison(races.back());
   }
   const ComparisonFiles files = CompareRaces(races);
   for (const auto& [name, text] : files.files) {

@@ -91,6 +91,61 @@ std::vector<std::optional<double>> Passages(const AnalysedRace& race, std::size_
   return at;
 }
 
+// The track from the sample before the start; a point closer than `spacing`
+// nautical miles to the last one kept is left out (the last point stays).
+std::vector<GeoPoint> ThinnedTrack(const AnalysedRace& race) {
+  const RaceTrace& trace = race.report.trace;
+  std::size_t first = 0;
+  if (trace.start_crossing) {
+    const std::size_t s = trace.crossings[*trace.start_crossing].sample;
+    first = s > 0 ? s - 1 : 0;
+  }
+  std::vector<GeoPoint> ends;
+  for (const auto& gate : trace.course.gates) {
+    ends.push_back(GeoPoint{gate->left_lat, gate->left_lon});
+    ends.push_back(GeoPoint{gate->right_lat, gate->right_lon});
+  }
+  const LocalProjection projection(LocalProjection::MeanCentre(ends));
+  double size = 0;
+  for (const GeoPoint& e : ends) size = std::max(size, Length(projection.Project(e)));
+  const double spacing = std::max(size, 0.5) / 1000;
+  std::vector<GeoPoint> points;
+  PlanePoint last{};
+  for (std::size_t i = first; i < trace.samples.size(); ++i) {
+    const GeoPoint g{trace.samples[i].position.lat, trace.samples[i].position.lon};
+    const PlanePoint p = projection.Project(g);
+    if (i != first && i + 1 != trace.samples.size() && Length(p - last) < spacing) continue;
+    points.push_back(g);
+    last = p;
+  }
+  return points;
+}
+
+// Where each skipped gate was passed closest, parallel to the explanation's skips.
+std::vector<GeoPoint> SkipPlaces(const AnalysedRace& race) {
+  const RaceTrace& trace = race.report.trace;
+  std::vector<GeoPoint> places;
+  for (const SkipExplanation& skip : race.report.explanation.skips) {
+    const std::size_t s = std::min(skip.pass.sample, trace.samples.empty() ? 0 : trace.samples.size() - 1);
+    if (trace.samples.empty()) {
+      places.push_back(GeoPoint{});
+      continue;
+    }
+    const Sample& a = trace.samples[s > 0 ? s - 1 : 0].position;
+    const Sample& b = trace.samples[s].position;
+    // Between two samples 40 ms apart, degrees interpolate as well as the plane
+    // does, once a step across the antimeridian is taken the short way.
+    double step = b.lon - a.lon;
+    if (step > 180) step -= 360;
+    if (step < -180) step += 360;
+    double lon = a.lon + step * skip.pass.fraction;
+    if (lon > 180) lon -= 360;
+    if (lon < -180) lon += 360;
+    places.push_back(GeoPoint{a.lat + (b.lat - a.lat) * skip.pass.fraction, lon});
+  }
+  return places;
+}
+
 class CompareMap {
  public:
   CompareMap(const std::vector<AnalysedRace>& races, const std::vector<std::string>& labels,
@@ -104,18 +159,17 @@ class CompareMap {
       shown.push_back(projection_.Project(GeoPoint{gate->left_lat, gate->left_lon}));
       shown.push_back(projection_.Project(GeoPoint{gate->right_lat, gate->right_lon}));
     }
-    for (const AnalysedRace& race : races_) {
-      for (std::size_t i = First(race.report.trace); i < race.report.trace.samples.size(); ++i) {
-        shown.push_back(At(race.report.trace.samples[i].position));
-      }
-    }
     if (shown.empty()) shown.push_back(PlanePoint{});
     double min_x = shown[0].x, max_x = shown[0].x, min_y = shown[0].y, max_y = shown[0].y;
-    for (const PlanePoint& p : shown) {
+    auto widen = [&](PlanePoint p) {
       min_x = std::min(min_x, p.x);
       max_x = std::max(max_x, p.x);
       min_y = std::min(min_y, p.y);
       max_y = std::max(max_y, p.y);
+    };
+    for (const PlanePoint& p : shown) widen(p);
+    for (const AnalysedRace& race : races_) {
+      for (const GeoPoint& g : Track(race)) widen(projection_.Project(g));
     }
     const double pad = std::max(0.05, 0.08 * std::max(max_x - min_x, max_y - min_y));
     min_x -= pad;
@@ -157,26 +211,21 @@ class CompareMap {
     }
     return LocalProjection::MeanCentre(ends);
   }
-  // The track is drawn from the sample before the start (the approach is left out).
-  static std::size_t First(const RaceTrace& trace) {
-    if (!trace.start_crossing) return 0;
-    const std::size_t s = trace.crossings[*trace.start_crossing].sample;
-    return s > 0 ? s - 1 : 0;
+  static std::vector<GeoPoint> Track(const AnalysedRace& race) {
+    return race.thinned ? race.map_track : ThinnedTrack(race);
   }
-  PlanePoint At(const Sample& s) const { return projection_.Project(GeoPoint{s.lat, s.lon}); }
   PlanePoint Screen(PlanePoint p) const { return PlanePoint{left_ + p.x * scale_, top_ - p.y * scale_}; }
 
   void DrawTracks(SvgWriter& svg) const {
     svg.Open("g", {{"id", "tracks"}, {"fill", "none"}, {"stroke-linejoin", "round"}, {"stroke-linecap", "round"}});
     for (const std::size_t r : order_) {
-      const RaceTrace& trace = races_[r].report.trace;
+      const std::vector<GeoPoint> track = Track(races_[r]);
       std::string d;
       PlanePoint last{};
-      const std::size_t first = First(trace);
-      for (std::size_t i = first; i < trace.samples.size(); ++i) {
-        const PlanePoint p = Screen(At(trace.samples[i].position));
-        if (i != first && i + 1 != trace.samples.size() && Length(p - last) < 0.5) continue;
-        d += (i == first ? "M" : " L") + SvgNumber(p.x) + " " + SvgNumber(p.y);
+      for (std::size_t i = 0; i < track.size(); ++i) {
+        const PlanePoint p = Screen(projection_.Project(track[i]));
+        if (i != 0 && i + 1 != track.size() && Length(p - last) < 0.5) continue;
+        d += (i == 0 ? "M" : " L") + SvgNumber(p.x) + " " + SvgNumber(p.y);
         last = p;
       }
       svg.Open("g", {{"class", "pilot-track"}, {"data-pilot", labels_[r]}});
@@ -216,13 +265,11 @@ class CompareMap {
   void DrawSkips(SvgWriter& svg) const {
     svg.Open("g", {{"id", "skips"}});
     for (const std::size_t r : order_) {
-      const RaceTrace& trace = races_[r].report.trace;
-      for (const SkipExplanation& skip : races_[r].report.explanation.skips) {
-        const std::size_t s = skip.pass.sample;
-        if (s >= trace.samples.size()) continue;
-        const PlanePoint a = At(trace.samples[s > 0 ? s - 1 : 0].position);
-        const PlanePoint b = At(trace.samples[s].position);
-        const PlanePoint p = Screen(a + (b - a) * skip.pass.fraction);
+      const std::vector<SkipExplanation>& skips = races_[r].report.explanation.skips;
+      const std::vector<GeoPoint> places = races_[r].thinned ? races_[r].map_skips : SkipPlaces(races_[r]);
+      for (std::size_t n = 0; n < skips.size() && n < places.size(); ++n) {
+        const SkipExplanation& skip = skips[n];
+        const PlanePoint p = Screen(projection_.Project(places[n]));
         const double k = 7;
         svg.Open("g", {{"class", "mark skip"}, {"data-pilot", labels_[r]}, {"data-gate", std::to_string(skip.gate + 1)}});
         svg.Title(FormatText("%s skipped gate %d (lap %d): %s", labels_[r].c_str(), skip.gate + 1, skip.lap,
@@ -390,6 +437,14 @@ std::string Cell(const std::string& tag, const std::string& text) {
 }
 
 }  // namespace
+
+void ThinForComparison(AnalysedRace& race) {
+  if (race.thinned) return;
+  race.map_track = ThinnedTrack(race);
+  race.map_skips = SkipPlaces(race);
+  race.thinned = true;
+  std::vector<TracedSample>().swap(race.report.trace.samples);
+}
 
 bool SameCourse(const std::string& a, const std::string& b) { return CourseCore(a) == CourseCore(b); }
 

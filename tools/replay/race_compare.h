@@ -23,6 +23,11 @@ bool SameCourse(const std::string& a, const std::string& b);
 // A course in words for a message, e.g. "10 gates, 2 laps, gate 1 at 78.9202351,11.8658492".
 std::string CourseName(const std::string& course_text);
 
+// Keeps of the race's samples only what the comparison draws, so twenty long
+// races fit in memory: points closer than about a thousandth of the course's
+// size to the last one kept are left out.
+void ThinForComparison(AnalysedRace& race);
+
 // The order of the ranking: indexes into races.
 std::vector<std::size_t> RankRaces(const std::vector<AnalysedRace>& races);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "local_projection.h"
 #include "race_record.h"
 #include "replay.h"
 #include "replay_args.h"
@@ -44,6 +45,12 @@ struct AnalysedRace {
   RaceInput input;
   RaceResults results;
   RaceReport report;
+  // Set by ThinForComparison, which then lets the trace's samples go: the track
+  // from the sample before the start, thinned to what a map can show, and where
+  // each skipped gate was passed closest (parallel to the explanation's skips).
+  bool thinned = false;
+  std::vector<GeoPoint> map_track;
+  std::vector<GeoPoint> map_skips;
 };
 
 // Loads the course and replays the input; false with the message for bad input.
