@@ -57,7 +57,8 @@ int RunComparison(const volantis::replay::ReplayArgs& args) {
   if (!IsFolder(args.compare_folder)) {
     return Fail("--compare: \"" + args.compare_folder + "\" is not a folder (create it first)");
   }
-  std::vector<AnalysedRace> races;
+  // Made whole at once: a race is moved nowhere once analysed.
+  std::vector<AnalysedRace> races(args.compare_records.size());
   std::string error;
   for (std::size_t i = 0; i < args.compare_records.size(); ++i) {
     const std::string& folder = args.compare_records[i];
@@ -67,16 +68,15 @@ int RunComparison(const volantis::replay::ReplayArgs& args) {
     one.record_path = folder;
     RaceInput input;
     if (!LoadRaceInput(one, input, error)) return Fail("\"" + folder + "\": " + error);
-    if (!races.empty()) {
+    if (i > 0) {
       const std::string& first = races.front().input.course_text;
       if (!SameCourse(first, input.course_text)) {
         return Fail("records of different courses: \"" + races.front().input.record_path + "\" flies " +
                     CourseName(first) + ", \"" + folder + "\" flies " + CourseName(input.course_text));
       }
     }
-    races.emplace_back();
-    if (!AnalyseInput(std::move(input), races.back(), error)) return Fail("\"" + folder + "\": " + error);
-    ThinForComparison(races.back());
+    if (!AnalyseInput(std::move(input), races[i], error)) return Fail("\"" + folder + "\": " + error);
+    ThinForComparison(races[i]);
   }
   const ComparisonFiles files = CompareRaces(races);
   for (const auto& [name, text] : files.files) {

@@ -1,6 +1,7 @@
 #include "race_compare.h"
 
 #include <algorithm>
+#include <deque>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -108,7 +109,7 @@ std::vector<GeoPoint> ThinnedTrack(const AnalysedRace& race) {
   const LocalProjection projection(LocalProjection::MeanCentre(ends));
   double size = 0;
   for (const GeoPoint& e : ends) size = std::max(size, Length(projection.Project(e)));
-  const double spacing = std::max(size, 0.5) / 1000;
+  const double spacing = std::max(size, 0.5) / 300;  // about a pixel of the map
   std::vector<GeoPoint> points;
   PlanePoint last{};
   for (std::size_t i = first; i < trace.samples.size(); ++i) {
@@ -443,7 +444,7 @@ void ThinForComparison(AnalysedRace& race) {
   race.map_track = ThinnedTrack(race);
   race.map_skips = SkipPlaces(race);
   race.thinned = true;
-  std::vector<TracedSample>().swap(race.report.trace.samples);
+  std::deque<TracedSample>().swap(race.report.trace.samples);
 }
 
 bool SameCourse(const std::string& a, const std::string& b) { return CourseCore(a) == CourseCore(b); }

@@ -24,8 +24,8 @@ bool SameCourse(const std::string& a, const std::string& b);
 std::string CourseName(const std::string& course_text);
 
 // Keeps of the race's samples only what the comparison draws, so twenty long
-// races fit in memory: points closer than about a thousandth of the course's
-// size to the last one kept are left out.
+// races fit in memory: points closer than about a pixel of the map to the last
+// one kept are left out.
 void ThinForComparison(AnalysedRace& race);
 
 // The order of the ranking: indexes into races.
