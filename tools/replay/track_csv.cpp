@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <string_view>
 
 namespace volantis::replay {
 namespace {
@@ -9,7 +10,8 @@ namespace {
 constexpr const char* kFieldNames[] = {"counter", "lat_raw", "lon_raw", "alt_raw", "rate_raw", "crash", "slew", "paused"};
 constexpr std::size_t kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
 
-std::string Trim(const std::string& text) {
+// Spaces and tabs around, and a carriage return at the end, are not part of a value.
+std::string_view Trim(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
@@ -17,19 +19,23 @@ std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields;
+// Up to kFieldCount values into `fields`; returns how many the line holds.
+std::size_t SplitFields(std::string_view line, std::string_view (&fields)[kFieldCount]) {
+  std::size_t count = 0;
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = line.find(',', start);
-    fields.push_back(Trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-    if (comma == std::string::npos) break;
+    if (count < kFieldCount) {
+      fields[count] = Trim(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+    }
+    ++count;
+    if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
-  return fields;
+  return count;
 }
 
-bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t& value) {
+bool ParseInteger(std::string_view text, int64_t low, int64_t high, int64_t& value) {
   if (text.empty()) return false;
   const char* begin = text.data();
   const char* end = text.data() + text.size();
@@ -61,11 +67,11 @@ bool TrackReader::Next(TrackRow& row) {
   if (done_) return false;
   while (std::getline(in_, line_)) {
     ++line_number_;
-    const std::string trimmed = Trim(line_);
+    const std::string_view trimmed = Trim(line_);
     if (!have_header_) {
       // A byte-order mark some editors write is not part of the header.
-      std::string header = trimmed;
-      if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
+      std::string_view header = trimmed;
+      if (header.substr(0, 3) == "\xEF\xBB\xBF") header.remove_prefix(3);
       if (header != kTrackHeader) {
         return Fail("line " + std::to_string(line_number_) + ": the header must be \"" + kTrackHeader + "\"");
       }
@@ -73,9 +79,10 @@ bool TrackReader::Next(TrackRow& row) {
       continue;
     }
     if (trimmed.empty()) continue;
-    const std::vector<std::string> fields = SplitFields(trimmed);
-    if (fields.size() != kFieldCount) {
-      return Fail("line " + std::to_string(line_number_) + ": " + std::to_string(fields.size()) +
+    std::string_view fields[kFieldCount];
+    const std::size_t count = SplitFields(trimmed, fields);
+    if (count != kFieldCount) {
+      return Fail("line " + std::to_string(line_number_) + ": " + std::to_string(count) +
                   " values, expected " + std::to_string(kFieldCount));
     }
     struct Limits {
@@ -95,7 +102,8 @@ bool TrackReader::Next(TrackRow& row) {
     int64_t values[kFieldCount] = {};
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       if (!ParseInteger(fields[i], limits[i].low, limits[i].high, values[i])) {
-        return Fail("line " + std::to_string(line_number_) + ": bad " + kFieldNames[i] + " value \"" + fields[i] +
+        return Fail("line " + std::to_string(line_number_) + ": bad " + kFieldNames[i] + " value \"" +
+                    std::string(fields[i]) +
                     "\" (an integer from " + std::to_string(limits[i].low) + " to " +
                     std::to_string(limits[i].high) + ")");
       }
