@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -44,8 +46,11 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string& e
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot rename \"" + temporary + "\" to \"" + path + "\": " + std::strerror(errno);
+  // Replaces an older file of that name on either platform.
+  std::error_code failed;
+  std::filesystem::rename(temporary, path, failed);
+  if (failed) {
+    error = "cannot rename \"" + temporary + "\" to \"" + path + "\": " + failed.message();
     std::remove(temporary.c_str());
     return false;
   }

@@ -188,10 +188,10 @@ class CompareMap {
     SvgWriter svg(kWidth, height, {{"font-family", kFont}, {"style", "max-width:100%;height:auto"}});
     svg.Empty("rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "#ffffff"}});
     svg.Text("text", {{"x", SvgNumber(kMargin)}, {"y", "26"}, {"font-size", "20"}, {"font-weight", "bold"}},
-             FormatText("Pilots compared: %zu gates, %d laps", course_trace.course.gates.size(),
+             FormatText("Pilots compared: %llu gates, %d laps", static_cast<unsigned long long>(course_trace.course.gates.size()),
                         course_trace.course.laps));
     svg.Text("text", {{"x", SvgNumber(kMargin)}, {"y", "50"}, {"font-size", "15"}},
-             FormatText("%zu race%s, each pilot's track from the start in its own colour", races_.size(),
+             FormatText("%llu race%s, each pilot's track from the start in its own colour", static_cast<unsigned long long>(races_.size()),
                         races_.size() == 1 ? "" : "s"));
     svg.Empty("rect", {{"class", "map-area"}, {"x", SvgNumber((kWidth - map_width) / 2)}, {"y", "64"},
                        {"width", SvgNumber(map_width)}, {"height", SvgNumber(map_height)}, {"fill", "#f7f7f2"},
@@ -250,7 +250,7 @@ class CompareMap {
       const PlanePoint along = width > 0 ? (r - l) * (1 / width) : PlanePoint{1, 0};
       const PlanePoint label = l - along * 13;
       svg.Open("g", {{"class", "gate"}, {"data-gate", std::to_string(i + 1)}});
-      svg.Title(FormatText("Gate %zu", i + 1));
+      svg.Title(FormatText("Gate %llu", static_cast<unsigned long long>(i + 1)));
       svg.Empty("line", {{"x1", SvgNumber(l.x)}, {"y1", SvgNumber(l.y)}, {"x2", SvgNumber(r.x)},
                          {"y2", SvgNumber(r.y)}, {"stroke", "#111111"}, {"stroke-width", "5"},
                          {"stroke-linecap", "round"}});
@@ -300,7 +300,7 @@ class CompareMap {
       svg.Empty("line", line);
       std::string text = labels_[r] + ": ";
       text += a.finished ? "race time " + SecondsText(a.race_time) + " s"
-                         : FormatText("not finished, %zu lap%s", a.laps.size(), a.laps.size() == 1 ? "" : "s");
+                         : FormatText("not finished, %llu lap%s", static_cast<unsigned long long>(a.laps.size()), a.laps.size() == 1 ? "" : "s");
       svg.Text("text", {{"x", SvgNumber(kMargin + 40)}, {"y", SvgNumber(y)}}, text);
       svg.Close();
       y += kLineHeight;
@@ -413,7 +413,7 @@ std::string DrawGaps(const std::vector<AnalysedRace>& races, const std::vector<s
       const std::size_t gate = i % gates == 0 ? 1 : i % gates + 1;
       svg.Open("circle", {{"class", "gap-point"}, {"cx", SvgNumber(x_of(i))}, {"cy", SvgNumber(y_of(*gap[r][i]))},
                           {"r", "2.5"}, {"fill", PilotColour(r)}});
-      svg.Title(FormatText("%s, lap %zu, gate %zu: %s s behind", labels[r].c_str(), lap, gate,
+      svg.Title(FormatText("%s, lap %llu, gate %llu: %s s behind", labels[r].c_str(), static_cast<unsigned long long>(lap), static_cast<unsigned long long>(gate),
                            SecondsText(*gap[r][i]).c_str()));
       svg.Close();
     }
@@ -463,7 +463,7 @@ std::string CourseName(const std::string& course_text) {
     const std::size_t second_comma = gate.find(',', gate.find(',') + 1);
     first = ", gate 1 at " + gate.substr(0, second_comma);
   }
-  return FormatText("the course of %zu gate%s, %s laps", gates, gates == 1 ? "" : "s", laps.c_str()) + first;
+  return FormatText("the course of %llu gate%s, %s laps", static_cast<unsigned long long>(gates), gates == 1 ? "" : "s", laps.c_str()) + first;
 }
 
 std::vector<std::size_t> RankRaces(const std::vector<AnalysedRace>& races) {
@@ -496,9 +496,9 @@ ComparisonFiles CompareRaces(const std::vector<AnalysedRace>& races) {
     ranking << k + 1 << ',' << CsvField(labels[order[k]]) << ',' << RaceTimeText(a) << ',' << a.laps.size() << ','
             << BestLapText(a) << ',' << FlagsText(AllFlags(race.report.trace)) << '\n';
     WriteLapsCsvRows(race, laps);
-    out.summary += FormatText("COMPARE %zu. ", k + 1) + labels[order[k]] + ": " +
+    out.summary += FormatText("COMPARE %llu. ", static_cast<unsigned long long>(k + 1)) + labels[order[k]] + ": " +
                    (a.finished ? "race time " + SecondsText(a.race_time) + " s"
-                               : FormatText("not finished, %zu lap%s", a.laps.size(), a.laps.size() == 1 ? "" : "s")) +
+                               : FormatText("not finished, %llu lap%s", static_cast<unsigned long long>(a.laps.size()), a.laps.size() == 1 ? "" : "s")) +
                    (a.best_lap ? ", best lap " + BestLapText(a) + " s" : std::string()) + "\n";
   }
 
@@ -517,8 +517,8 @@ ComparisonFiles CompareRaces(const std::vector<AnalysedRace>& races) {
           ".swatch{display:inline-block;width:1em;height:0.6em;margin-right:0.4em}\n"
           "figure{margin:0 0 1.5em}.wide{overflow-x:auto}\n</style>\n</head>\n<body>\n";
   html += "<h1>Pilots compared</h1>\n<p>" +
-          EscapeXml(FormatText("%zu race%s on one course of %zu gates and %d laps.", races.size(),
-                               races.size() == 1 ? "" : "s", gates, course.course.laps)) +
+          EscapeXml(FormatText("%llu race%s on one course of %llu gates and %d laps.", static_cast<unsigned long long>(races.size()),
+                               races.size() == 1 ? "" : "s", static_cast<unsigned long long>(gates), course.course.laps)) +
           " Times in seconds, from the instants the module judged. The same tables as "
           "<a href=\"ranking.csv\">ranking.csv</a> and <a href=\"laps.csv\">laps.csv</a>.</p>\n";
   html += "<h2>Ranking</h2>\n<table class=\"ranking\">\n<thead><tr><th>Rank</th><th>Pilot</th><th>Race time</th>"

@@ -179,9 +179,9 @@ void WriteRaceJson(const AnalysedRace& race, std::ostream& out) {
   for (std::size_t g = 0; g < trace.course.gates.size(); ++g) {
     const Gate& gate = *trace.course.gates[g];
     out << (g == 0 ? "\n" : ",\n")
-        << FormatText("    {\"gate\": %zu, \"left_lat\": %.17g, \"left_lon\": %.17g, \"right_lat\": %.17g, "
+        << FormatText("    {\"gate\": %llu, \"left_lat\": %.17g, \"left_lon\": %.17g, \"right_lat\": %.17g, "
                       "\"right_lon\": %.17g, \"min_alt_ft\": %d, \"max_alt_ft\": %d}",
-                      g + 1, gate.left_lat, gate.left_lon, gate.right_lat, gate.right_lon, gate.min_alt, gate.max_alt);
+                      static_cast<unsigned long long>(g + 1), gate.left_lat, gate.left_lon, gate.right_lat, gate.right_lon, gate.min_alt, gate.max_alt);
   }
   out << "]},\n";
   out << "  \"finished\": " << (analysis.finished ? "true" : "false") << ",\n";
