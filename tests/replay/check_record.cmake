@@ -6,7 +6,10 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/record)
 set(folder ${WORK}/record)
-file(COPY ${RECORD}/race.txt ${RECORD}/log.txt ${RECORD}/results.txt DESTINATION ${folder})
+file(COPY ${RECORD}/race.txt ${RECORD}/log.txt DESTINATION ${folder})
+if(EXISTS ${RECORD}/results.txt)
+  file(COPY ${RECORD}/results.txt DESTINATION ${folder})
+endif()
 configure_file(${COURSE} ${folder}/course.txt COPYONLY)
 configure_file(${TRACK} ${folder}/track.csv COPYONLY)
 

@@ -14,8 +14,8 @@ constexpr double kSecondsPerHour = 3600;
 // "line 123" for a row read from a CSV, else "row 124" counting from 1.
 std::string SampleName(const RaceTrace& trace, std::size_t sample) {
   const TracedSample& s = trace.samples[sample];
-  if (s.line > 0) return FormatText("line %zu", s.line);
-  return FormatText("row %zu", s.row + 1);
+  if (s.line > 0) return FormatText("line %llu", static_cast<unsigned long long>(s.line));
+  return FormatText("row %llu", static_cast<unsigned long long>(s.row + 1));
 }
 
 std::string Between(const RaceTrace& trace, std::size_t sample) {

@@ -295,7 +295,7 @@ std::vector<std::string> MapDrawer::Notes() const {
         value = "slewing";
         break;
     }
-    notes.push_back(FormatText("F%zu %s: %s, at %.3f s", i + 1, FlagName(f.flag.flag), value.c_str(), f.at));
+    notes.push_back(FormatText("F%llu %s: %s, at %.3f s", static_cast<unsigned long long>(i + 1), FlagName(f.flag.flag), value.c_str(), f.at));
   }
   return notes;
 }
@@ -303,16 +303,16 @@ std::vector<std::string> MapDrawer::Notes() const {
 void MapDrawer::DrawHeader(SvgWriter& svg) const {
   const double limit_kts = trace_.course.max_speed * kSecondsPerHour;
   svg.Text("text", {{"x", SvgNumber(kMargin)}, {"y", "26"}, {"font-size", "20"}, {"font-weight", "bold"}},
-           FormatText("Race map: %zu gates, %d laps, limit %.0f kts", trace_.course.gates.size(), trace_.course.laps,
+           FormatText("Race map: %llu gates, %d laps, limit %.0f kts", static_cast<unsigned long long>(trace_.course.gates.size()), trace_.course.laps,
                       limit_kts));
   std::string summary;
   if (trace_.finished) {
     summary = "Race time " + DurationText(trace_.race_time);
   } else {
-    summary = FormatText("Not finished: %zu of %d laps", trace_.laps.size(), trace_.course.laps);
+    summary = FormatText("Not finished: %llu of %d laps", static_cast<unsigned long long>(trace_.laps.size()), trace_.course.laps);
   }
-  summary += FormatText(", %zu gate%s skipped, %zu flag%s", explanation_.skips.size(),
-                        explanation_.skips.size() == 1 ? "" : "s", explanation_.flags.size(),
+  summary += FormatText(", %llu gate%s skipped, %llu flag%s", static_cast<unsigned long long>(explanation_.skips.size()),
+                        explanation_.skips.size() == 1 ? "" : "s", static_cast<unsigned long long>(explanation_.flags.size()),
                         explanation_.flags.size() == 1 ? "" : "s");
   svg.Text("text", {{"x", SvgNumber(kMargin)}, {"y", "50"}, {"font-size", "15"}}, summary);
 }
@@ -337,7 +337,7 @@ void MapDrawer::DrawGates(SvgWriter& svg) const {
                                  : FormatText("altitude %d-%s ft", gate.min_alt,
                                               gate.max_alt == 0 ? "any" : std::to_string(gate.max_alt).c_str());
     svg.Open("g", {{"class", "gate"}, {"data-gate", std::to_string(i + 1)}});
-    svg.Title(FormatText("Gate %zu: %.3f nm wide, flown toward %.0f deg, %s", i + 1,
+    svg.Title(FormatText("Gate %llu: %.3f nm wide, flown toward %.0f deg, %s", static_cast<unsigned long long>(i + 1),
                          Length(left - right), PlaneBearing(PlanePoint{-(right - left).y, (right - left).x}),
                          band.c_str()));
     svg.Empty("line", {{"class", "gate-line"},
@@ -483,7 +483,7 @@ void MapDrawer::DrawMarks(SvgWriter& svg) const {
     svg.Text("text", {{"x", SvgNumber(p.x + 17)}, {"y", SvgNumber(p.y - 14)}, {"font-size", "15"},
                       {"font-weight", "bold"}, {"fill", kMarkColour}, {"stroke", "#ffffff"}, {"stroke-width", "4"},
                       {"paint-order", "stroke"}},
-             FormatText("F%zu", i + 1));
+             FormatText("F%llu", static_cast<unsigned long long>(i + 1)));
     svg.Close();
   }
   svg.Close();

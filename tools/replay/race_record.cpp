@@ -16,6 +16,15 @@ std::string InFolder(const std::string& folder, const char* name) {
 }  // namespace
 
 bool ReadRaceText(const std::string& text, ReplayOptions& options, std::string& error) {
+  RaceRecordFiles record;
+  record.options = options;
+  if (!ReadRaceText(text, record, error)) return false;
+  options = record.options;
+  return true;
+}
+
+bool ReadRaceText(const std::string& text, RaceRecordFiles& record, std::string& error) {
+  ReplayOptions& options = record.options;
   std::size_t start = 0;
   for (std::size_t number = 1; start < text.size(); ++number) {
     std::size_t end = text.find('\n', start);
@@ -32,6 +41,8 @@ bool ReadRaceText(const std::string& text, ReplayOptions& options, std::string& 
     }
     const std::string key = line.substr(0, equals);
     const std::string value = line.substr(equals + 1);
+    if (key == "started") record.started = value;
+    if (key == "player") record.player = value;
     if (key == "clock_offset" && !ParseClockOffset(value, options.clock_offset)) {
       error = where + "clock_offset \"" + value + "\" is not a number of seconds";
       return false;
@@ -53,7 +64,7 @@ bool ReadRaceRecord(const std::string& folder, RaceRecordFiles& record, std::str
   record.track_path = InFolder(folder, "track.csv");
   std::string race_text;
   if (!ReadTextFile(InFolder(folder, "race.txt"), race_text, error)) return false;
-  if (!ReadRaceText(race_text, record.options, error)) return false;
+  if (!ReadRaceText(race_text, record, error)) return false;
   if (!ReadTextFile(InFolder(folder, "log.txt"), record.log_text, error)) return false;
   const std::string results_path = InFolder(folder, "results.txt");
   record.results_recorded = FileExists(results_path);

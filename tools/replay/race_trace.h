@@ -5,6 +5,7 @@
 // race state around every cycle, so it follows the judge rather than guessing.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,7 +76,8 @@ struct TracedFlag {
 struct RaceTrace {
   JudgedCourse course;
   int64_t frequency = 1;  // counts per second, as the judge reads it
-  std::vector<TracedSample> samples;
+  // A deque: a six-hour track grows by blocks, never copied whole into a buffer twice its size.
+  std::deque<TracedSample> samples;
   std::vector<TracedCrossing> crossings;
   std::vector<TracedLap> laps;
   std::vector<TracedFlag> flags;  // in the order they were set

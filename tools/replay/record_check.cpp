@@ -165,6 +165,12 @@ RecordVerdict CompareWithRecord(const std::string& replay_output, const RaceResu
 }
 
 void WriteRecordVerdict(const RecordVerdict& verdict, std::ostream& out) {
+  if (verdict.differences.empty() && verdict.events == 0 && !verdict.results_recorded) {
+    // Nothing was compared: saying the record agrees would claim more than was checked.
+    out << "RECORD has no crossings: no gate was crossed after \"Race started.\" in the record or the replay, "
+           "and no results were recorded, nothing to compare.\n";
+    return;
+  }
   if (verdict.differences.empty()) {
     out << "RECORD agrees: " << verdict.events << " events and "
         << (verdict.results_recorded ? "the results match the record." : "no results were recorded.") << '\n';

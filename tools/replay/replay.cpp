@@ -203,6 +203,12 @@ std::string ResultQuery(const RaceResults& results) {
 
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
                         std::ostream& out, CycleObserver* observer) {
+  RowList list(rows);
+  return ReplayTrack(settings, options, list, out, observer);
+}
+
+RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, RowSource& rows, std::ostream& out,
+                        CycleObserver* observer) {
   settings.race_definition.clock_offset = options.clock_offset;
   settings.sound_cross = options.sound_cross;
   settings.sound_skip = options.sound_skip;
@@ -217,8 +223,8 @@ RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, con
 
   state.Reset();  // what a race start does before the first cycle
   state.BeginOn(settings.race_definition);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const TrackRow& row = rows[i];
+  TrackRow row;
+  for (std::size_t i = 0; rows.Next(row); ++i) {
     memory.Write<int64_t>(kOffsetLatitude, row.lat_raw);
     memory.Write<int64_t>(kOffsetLongitude, row.lon_raw);
     memory.Write<int64_t>(kOffsetAltitude, row.alt_raw);

@@ -45,6 +45,9 @@ class CycleObserver {
 // Returns the results as submitted.
 RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, const std::vector<TrackRow>& rows,
                         std::ostream& out, CycleObserver* observer = nullptr);
+// The same, taking the rows one at a time; the rows after the finish are not taken.
+RaceResults ReplayTrack(AppSettings& settings, const ReplayOptions& options, RowSource& rows, std::ostream& out,
+                        CycleObserver* observer = nullptr);
 
 struct ResultField {
   std::string name;

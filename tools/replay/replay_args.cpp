@@ -12,11 +12,16 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
       parsed.help = true;
       return true;
     }
+    if (arg == "--splits") {
+      parsed.splits = true;
+      continue;
+    }
     if (arg == "--explain") {
       parsed.explain = true;
       continue;
     }
-    if (arg == "--clock-offset" || arg == "--frequency" || arg == "--sounds" || arg == "--map") {
+    if (arg == "--clock-offset" || arg == "--frequency" || arg == "--sounds" || arg == "--map" || arg == "--csv" ||
+        arg == "--json" || arg == "--compare") {
       if (i + 1 >= args.size()) {
         error = arg + " needs a value";
         return false;
@@ -36,12 +41,15 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
         }
         parsed.given.frequency = true;
       }
-      if (arg == "--map") {
+      if (arg == "--map" || arg == "--csv" || arg == "--json" || arg == "--compare") {
         if (value.empty()) {
-          error = "--map needs a file name";
+          error = arg + (arg == "--compare" ? " needs a folder" : " needs a file name");
           return false;
         }
-        parsed.map_path = value;
+        if (arg == "--map") parsed.map_path = value;
+        if (arg == "--csv") parsed.csv_path = value;
+        if (arg == "--json") parsed.json_path = value;
+        if (arg == "--compare") parsed.compare_folder = value;
       }
       if (arg == "--sounds") {
         if (!ParseSounds(value, parsed.options)) {
@@ -57,6 +65,20 @@ bool ParseReplayArgs(const std::vector<std::string>& args, ReplayArgs& parsed, s
       return false;
     }
     positional.push_back(arg);
+  }
+  if (!parsed.compare_folder.empty()) {
+    if (parsed.explain || parsed.splits || !parsed.map_path.empty() || !parsed.csv_path.empty() ||
+        !parsed.json_path.empty()) {
+      error = "--compare writes its own page, map and tables: --explain, --splits, --map, --csv and --json do not "
+              "go with it";
+      return false;
+    }
+    if (positional.empty()) {
+      error = "--compare needs one or more RECORD_FOLDERs";
+      return false;
+    }
+    parsed.compare_records = positional;
+    return true;
   }
   if (positional.empty() || positional.size() > 2) {
     error = positional.empty() ? "COURSE and TRACK, or a RECORD_FOLDER, are needed" : "too many arguments";
