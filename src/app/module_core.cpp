@@ -12,8 +12,9 @@ ServerServices ServerServicesOf(const ModuleServices& services, SoundPlayer& sou
                                 CancelSignal& end, RaceResultsSender& results) {
   ServerServices server{services.http, services.udp, services.clock, sounds, poster};
   server.cancel = &end;
-  // The server is reachable now: results kept from earlier races go again.
-  server.on_validated = [&results] { results.StartResend(); };
+  // The server has moved on to a new race for this pilot: earlier results
+  // would be placed in it, so none goes again by itself from now on.
+  server.on_validated = [&results] { results.NoteValidationAccepted(); };
   return server;
 }
 
@@ -31,7 +32,8 @@ std::shared_ptr<ModuleCore> ModuleCore::Create(std::shared_ptr<AppSettings> sett
                                                std::unique_ptr<HostPoster> poster) {
   auto core = std::make_shared<ModuleCore>(CreateKey{}, std::move(settings), services, std::move(poster));
   core->workers.SetAnchor(core);
-  // Results of earlier races that never reached the server go again now.
+  // Results of the last race that never reached the server go again now, while
+  // the server can still place them; the Validate window says which stay kept.
   core->results_sender.StartResend();
   return core;
 }
@@ -51,6 +53,8 @@ ModuleCore::ModuleCore(CreateKey, std::shared_ptr<AppSettings> shared_settings, 
       monitor(race, MonitorServicesOf(*settings, services, sounds, poster, workers, records), services.memory) {
   race.log->SetEcho(&records);
   results_sender.SetJournal(&journal);
+  results_sender.SetKeptResultsLog(&validate_window);
+  results_sender.TryAgainEveryMinute(true);
   // Until results can be kept for later, the race log at least says they were lost.
   results_sender.SetUnsentResultsHandler([this](const RaceResults&, const ResultsSubmissionSettings&) {
     race.log->LogText(kLogNormal, kUnsentResultsLine);
