@@ -363,7 +363,13 @@ RaceResultsSender::SendKeptOutcome RaceResultsSender::SendKept(const std::string
 
 RaceResultsSender::SendKeptOutcome RaceResultsSender::ResendOne(const StoredSubmission& listed, bool newest,
                                                                 Purpose purpose, LogSink& line_log) {
-  if (!IsServerPort(listed.server_port)) return SendKeptOutcome::kNotSent;
+  if (!IsServerPort(listed.server_port)) {
+    if (purpose == Purpose::kOnPurpose) {
+      line_log.Log(kLogNormal, "The race record keeps the server port %d, which is no port number; nothing was sent.\n",
+                   static_cast<int>(listed.server_port));
+    }
+    return SendKeptOutcome::kNotSent;
+  }
   if (IsLive(listed.record)) return SendKeptOutcome::kBusy;
   const uint64_t epoch = validations_.load();
   ScopedCriticalSection one_at_a_time(one_at_a_time_);

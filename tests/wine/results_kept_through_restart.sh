@@ -149,8 +149,8 @@ percent_decode() {
   printf '%b' "${text//%/\\x}"
 }
 
-# same_fields WHAT NAME QUERY: every field of the record's results.txt is the
-# submission's, and the submission has no field the record lacks (but the code).
+# same_fields WHAT NAME QUERY: every field of the record's results.txt (but the
+# time they were kept) is the submission's, and the submission has no field the record lacks (but the code).
 same_fields() {
   local line key value pair got diffs=0
   record "$2" || return
@@ -161,7 +161,7 @@ same_fields() {
   sent[server_ip]="$VOLANTIS_RACE_SERVER"
   sent[server_port]="$VOLANTIS_RACE_PORT"
   while IFS= read -r line; do
-    case "$line" in status=*) break ;; esac
+    case "$line" in status=*) break ;; finished=*) continue ;; esac  # when they were kept: not sent
     key="${line%%=*}"
     value="${line#*=}"
     if [ -z "${sent[$key]+set}" ]; then
