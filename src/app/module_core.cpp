@@ -13,8 +13,9 @@ ServerServices ServerServicesOf(const ModuleServices& services, SoundPlayer& sou
                                 CancelSignal& end, RaceResultsSender& results) {
   ServerServices server{services.http, services.udp, services.clock, sounds, poster};
   server.cancel = &end;
-  // The server is reachable now: results kept from earlier races go again.
-  server.on_validated = [&results] { results.StartResend(); };
+  // The server has moved on to a new race for this pilot: earlier results
+  // would be placed in it, so none goes again by itself from now on.
+  server.on_validated = [&results] { results.NoteValidationAccepted(); };
   return server;
 }
 
@@ -37,7 +38,8 @@ std::shared_ptr<ModuleCore> ModuleCore::Create(std::shared_ptr<AppSettings> sett
   WorkerGroup& workers = core->workers;
   core->records.StartWriter([&workers](std::function<void()> body) { return workers.Start(std::move(body)); },
                             workers.cancel(), [&workers] { return workers.running() <= 1; });
-  // Results of earlier races that never reached the server go again now.
+  // Results of the last race that never reached the server go again now, while
+  // the server can still place them; the Validate window says which stay kept.
   core->results_sender.StartResend();
   return core;
 }
@@ -67,6 +69,8 @@ ModuleCore::ModuleCore(CreateKey, std::shared_ptr<AppSettings> shared_settings, 
     journal.KeepIfNone(results.record_name, SubmissionFieldsOf(results, kept), facts.server_ip, facts.server_port);
   });
   results_sender.SetJournal(&journal);
+  results_sender.SetKeptResultsLog(&validate_window);
+  results_sender.TryAgainEveryMinute(true);
   // Until results can be kept for later, the race log at least says they were lost.
   results_sender.SetUnsentResultsHandler([this](const RaceResults&, const ResultsSubmissionSettings&) {
     race.log->LogText(kLogNormal, kUnsentResultsLine);

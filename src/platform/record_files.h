@@ -5,6 +5,7 @@
 // everything in it. Paths are UTF-8 texts with this platform's separator.
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -58,5 +59,29 @@ class RecordFiles {
 bool WriteWholeFile(RecordFiles& files, const std::string& path, const std::string& text);
 
 RecordFiles& SystemRecordFiles();
+
+// The system's record files over a races folder of the caller's choosing (a
+// record a pilot names to a tool).
+class RecordFilesAt : public RecordFiles {
+ public:
+  explicit RecordFilesAt(std::string races) : races_(std::move(races)) {}
+  std::string RacesFolder() override { return races_; }
+  char Separator() const override { return system_.Separator(); }
+  FolderCreation CreateFolder(const std::string& path) override { return system_.CreateFolder(path); }
+  UniqueFile Open(const std::string& path, const char* mode) override { return system_.Open(path, mode); }
+  bool ListFolders(const std::string& folder, std::vector<std::string>& names) override {
+    return system_.ListFolders(folder, names);
+  }
+  bool RemoveTree(const std::string& path) override { return system_.RemoveTree(path); }
+  bool Flush(std::FILE* file) override { return system_.Flush(file); }
+  bool Replace(const std::string& from, const std::string& to) override { return system_.Replace(from, to); }
+  LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    return system_.TryLock(path, lock);
+  }
+
+ private:
+  RecordFiles& system_ = SystemRecordFiles();
+  std::string races_;
+};
 
 }  // namespace volantis

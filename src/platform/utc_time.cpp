@@ -52,6 +52,33 @@ std::string UtcText(int64_t seconds) {
   return FormatText("%04d-%02d-%02d %02d:%02d:%02d UTC", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
+bool ParseUtcText(const std::string& text, int64_t* seconds) {
+  // Exactly "dddd-dd-dd dd:dd:dd UTC".
+  static const char kPattern[] = "dddd-dd-dd dd:dd:dd UTC";
+  if (text.size() != sizeof(kPattern) - 1) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (kPattern[i] == 'd' ? (c < '0' || c > '9') : c != kPattern[i]) return false;
+  }
+  auto number = [&text](std::size_t at, std::size_t digits) {
+    int value = 0;
+    for (std::size_t i = 0; i < digits; ++i) value = value * 10 + (text[at + i] - '0');
+    return value;
+  };
+  UtcDateTime t;
+  t.year = number(0, 4);
+  t.month = number(5, 2);
+  t.day = number(8, 2);
+  t.hour = number(11, 2);
+  t.minute = number(14, 2);
+  t.second = number(17, 2);
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || t.second > 60) {
+    return false;
+  }
+  if (seconds != nullptr) *seconds = SecondsOf(t);
+  return true;
+}
+
 int64_t SecondsOf(const UtcDateTime& t) {
   return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }

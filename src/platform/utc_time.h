@@ -18,6 +18,8 @@ struct UtcDateTime {
 UtcDateTime UtcDateTimeOf(int64_t seconds_since_1970);
 // "2026-12-10 16:40:05 UTC"
 std::string UtcText(int64_t seconds_since_1970);
+// The seconds of a text UtcText wrote; false when text is not one.
+bool ParseUtcText(const std::string& text, int64_t* seconds_since_1970);
 // Seconds since 1970 of a UTC date and time (the inverse of UtcDateTimeOf).
 int64_t SecondsOf(const UtcDateTime& time);
 // Now, in seconds since 1970.

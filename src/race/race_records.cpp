@@ -10,6 +10,7 @@
 #include "platform/utc_time.h"
 #include "race/race_log_source.h"
 #include "race/race_record_names.h"
+#include "race/record_order.h"
 
 namespace volantis {
 namespace {
@@ -375,7 +376,8 @@ void RaceRecords::Prune() {
                              [](const std::string& name) { return !ParseRaceRecordName(name, nullptr); }),
               names.end());
   if (names.size() <= static_cast<std::size_t>(kRaceRecordsKept)) return;
-  std::sort(names.begin(), names.end());
+  // By the start written inside each record; a folder's name can be copied or changed.
+  SortRecordsOldestFirst(files_, races, names);
   std::size_t extra = names.size() - kRaceRecordsKept;
   std::string current;
   {

@@ -5,6 +5,7 @@
 #include "race/race_log_source.h"
 #include "server/digest.h"
 #include "server/race_server_client.h"
+#include "server/resend_policy.h"
 #include "server/server_port.h"
 #include "server/text_codec.h"
 
@@ -44,7 +45,7 @@ class SilentLog : public LogSink {
 
 RaceResultsSender::RaceResultsSender(LogSink& race_log, HttpTransport& http, Clock& clock, SoundPlayer& sound,
                                      WorkerGroup& workers)
-    : log_(race_log), http_(http), clock_(clock), sound_(sound), workers_(workers) {}
+    : log_(race_log), http_(http), clock_(clock), sound_(sound), workers_(workers), now_utc_(UtcNowSeconds) {}
 
 bool RaceResultsSender::IsLive(const std::string& record) {
   ScopedCriticalSection hold(live_lock_);
@@ -106,6 +107,12 @@ HttpResult RaceResultsSender::Get(const ResultsSubmissionSettings& settings, con
 }
 
 void RaceResultsSender::SendRaceResults(const RaceResults& results, const ResultsSubmissionSettings& settings) {
+  // Left unsent: tried again once a minute while the server can still place
+  // them, once this submission has let go of them.
+  if (SubmitLive(results, settings) && every_minute_) StartResend(kResendIntervalMs);
+}
+
+bool RaceResultsSender::SubmitLive(const RaceResults& results, const ResultsSubmissionSettings& settings) {
   struct LiveScope {
     RaceResultsSender& sender;
     const std::string& record;
@@ -116,6 +123,7 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
   const ScopedRaceLogSource source(results.record_name);
 
   const SubmissionFields fields = SubmissionFieldsOf(results, settings);
+  const uint64_t epoch = validations_.load();
   // Kept before anything is tried: whatever happens next, the results are not lost.
   std::string record = journal_ != nullptr ? results.record_name : std::string();
   // Held through every attempt, so a resend of another module sharing the data
@@ -134,7 +142,7 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     log_.Log(kLogNormal, kNotAServerPortText, static_cast<int>(settings.server_port));
     log_.Log(kLogNormal, "\n");
     JournalStatus(record, SubmissionStatus::kUnsent);
-    return;
+    return false;
   }
   ScopedCriticalSection one_at_a_time(one_at_a_time_);
   bool invalid_data = false;
@@ -144,19 +152,28 @@ void RaceResultsSender::SendRaceResults(const RaceResults& results, const Result
     const AttemptOutcome outcome = workers_.ending()
                                        ? AttemptOutcome::kBrokenOff
                                        : Attempt(record, fields, settings, attempt, attempt == kResultsAttempts,
-                                                 invalid_data, log_, report);
+                                                 epoch, invalid_data, log_, report);
     if (outcome == AttemptOutcome::kBrokenOff) {
       if (report.outcome.empty()) report.outcome = "broken off: the simulator closed";
       JournalAttempt(record, attempt, report);
       JournalStatus(record, SubmissionStatus::kUnsent);
       HandOverUnsent(results, settings);
-      return;
+      return false;
     }
     JournalAttempt(record, attempt, report);
     if (outcome == AttemptOutcome::kFinished) break;
   }
+  if (report.moved_on) {
+    // The server would place them in the race it started since: kept, never sent by themselves.
+    if (!record.empty()) journal_->CloseAutomaticResend(record, "Tarvex accepted a validation since");
+    const std::string folder = record.empty() ? std::string() : journal_->FolderOf(record);
+    log_.Log(kLogNormal, kMovedOnText, folder.empty() ? "no race record" : folder.c_str());
+    log_.Log(kLogNormal, "\n");
+    return false;
+  }
   if (!report.journaled) JournalStatus(record, report.status);
   log_.Log(kLogNormal, "\n");
+  return !record.empty() && report.status == SubmissionStatus::kUnsent;
 }
 
 RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResult& failed, bool last_attempt,
@@ -170,8 +187,8 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::AfterFailure(const HttpResu
 RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const std::string& record,
                                                              const SubmissionFields& fields,
                                                              const ResultsSubmissionSettings& settings, int attempt,
-                                                             bool last_attempt, bool& invalid_data, LogSink& log,
-                                                             AttemptReport& report) {
+                                                             bool last_attempt, uint64_t epoch, bool& invalid_data,
+                                                             LogSink& log, AttemptReport& report) {
   // A transport failure once the module is ending is the end breaking the
   // request off: the server has not got the results.
   auto broken_off = [this](const HttpResult& answer) { return answer.TransportFailed() && workers_.ending(); };
@@ -180,6 +197,15 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const std::string& 
     if (!answer.error_text.empty()) text += " (" + answer.error_text + ")";
     return text;
   };
+  // Checked before each request that could place the results.
+  auto moved_on = [this, epoch, &report] {
+    if (validations_.load() == epoch) return false;
+    report.outcome = "not tried: Tarvex accepted a validation since";
+    report.status = SubmissionStatus::kUnsent;
+    report.moved_on = true;
+    return true;
+  };
+  if (moved_on()) return AttemptOutcome::kFinished;
   log.Log(kLogNormal, "Sending race results to Tarvex at %s:%d (attempt %d/%d)...\n", settings.server_ip.c_str(),
           static_cast<int>(settings.server_port), attempt, kResultsAttempts);
 
@@ -198,6 +224,7 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const std::string& 
       ValidationCode(code_answer.body, FieldValue(fields, "ver"), FieldValue(fields, "player"));
   const std::string path = SubmitPathOf(fields, code);
   log.Log(kLogDetail, "Validating with URL path: %s\n", path.c_str());
+  if (moved_on()) return AttemptOutcome::kFinished;
 
   HttpResult answer = Get(settings, path, log);
   if (broken_off(answer)) return AttemptOutcome::kBrokenOff;
@@ -243,12 +270,20 @@ RaceResultsSender::AttemptOutcome RaceResultsSender::Attempt(const std::string& 
   return AfterFailure(answer, last_attempt, log);
 }
 
-bool RaceResultsSender::StartResend() {
+bool RaceResultsSender::StartResend(uint32_t first_wait_ms) {
   if (journal_ == nullptr) return false;
   resend_wanted_ = true;
   if (resend_running_.exchange(true)) return true;  // the running pass goes once more
-  if (workers_.Start([this] {
-        while (resend_wanted_.exchange(false) && !workers_.ending()) ResendUnsent();
+  if (workers_.Start([this, first_wait_ms] {
+        uint32_t wait_ms = first_wait_ms;
+        while (!workers_.ending()) {
+          if (wait_ms != 0 && clock_.SleepUnlessCancelled(wait_ms, workers_.cancel())) break;
+          bool left = false;
+          while (resend_wanted_.exchange(false) && !workers_.ending()) left = ResendUnsent();
+          if (!left || !every_minute_) break;
+          wait_ms = kResendIntervalMs;
+          resend_wanted_ = true;
+        }
         resend_running_ = false;
         // Asked for between the last pass and the line above: one more pass.
         if (resend_wanted_.load() && !workers_.ending()) StartResend();
@@ -259,37 +294,108 @@ bool RaceResultsSender::StartResend() {
   return false;
 }
 
-void RaceResultsSender::ResendUnsent() {
+void RaceResultsSender::NoteValidationAccepted() {
+  ++validations_;
   if (journal_ == nullptr) return;
+  // Every kept result not closed yet; a submission of this module still
+  // retrying closes its own when it sees the count has moved.
+  const KeptResults kept = journal_->Kept();
+  for (const StoredSubmission& each : kept.unsent) {
+    if (each.resend_closed || IsLive(each.record)) continue;
+    std::unique_ptr<FileLock> sending;
+    if (journal_->HoldSending(each.record, sending) == LockTaking::kBusy) continue;
+    journal_->CloseAutomaticResend(each.record, "Tarvex accepted a validation since");
+  }
+}
+
+int64_t RaceResultsSender::NextTry() { return now_utc_() + kResendIntervalMs / 1000; }
+
+bool RaceResultsSender::ResendUnsent() {
+  if (journal_ == nullptr) return false;
   // A resend's lines belong to no race's record.
   const ScopedRaceLogSource source(std::string{});
-  std::vector<std::string> unreadable;
-  const std::vector<StoredSubmission> unsent = journal_->Unsent(kResendMaxAgeSeconds, unreadable);
-  for (const std::string& record : unreadable) {
+  const KeptResults kept = journal_->Kept();
+  for (const std::string& record : kept.unreadable) {
     {
       ScopedCriticalSection hold(live_lock_);
       if (!said_unreadable_.insert(record).second) continue;  // said once a session
     }
     log_.Log(kLogNormal, kUnreadableResultsText, record.c_str());
   }
-  for (const StoredSubmission& listed : unsent) {
-    if (workers_.ending()) return;
-    ResendOne(listed);
+  const bool first_pass = !said_kept_.exchange(true);
+  std::vector<const StoredSubmission*> staying;
+  bool left = false;
+  for (const StoredSubmission& listed : kept.unsent) {
+    if (workers_.ending()) return false;
+    const bool newest = listed.record == kept.newest;
+    if (!ResendsAutomatically(listed, newest, now_utc_())) {
+      if (!first_pass || IsLive(listed.record)) continue;
+      staying.push_back(&listed);
+      if (listed.status == SubmissionStatus::kPending) {
+        // Left by a crash and no longer going by themselves: the record says so.
+        std::unique_ptr<FileLock> sending;
+        if (journal_->HoldSending(listed.record, sending) != LockTaking::kBusy) {
+          StoredSubmission now;
+          if (journal_->Read(listed.record, now) && now.status == SubmissionStatus::kPending) {
+            journal_->SetStatus(listed.record, SubmissionStatus::kUnsent);
+          }
+        }
+      }
+      continue;
+    }
+    if (ResendOne(listed, newest, Purpose::kAutomatic, log_) == SendKeptOutcome::kNotSent) {
+      StoredSubmission after;
+      left = left || (journal_->Read(listed.record, after) && ResendsAutomatically(after, newest, NextTry()));
+    }
   }
+  if (first_pass) SayKeptResults(staying);
+  return left;
 }
 
-void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
-  if (!IsServerPort(listed.server_port) || IsLive(listed.record)) return;
+void RaceResultsSender::SayKeptResults(const std::vector<const StoredSubmission*>& staying) {
+  if (kept_log_ == nullptr || staying.empty()) return;
+  // The newest first: those are the ones a pilot asks about.
+  int said = 0;
+  for (auto each = staying.rbegin(); each != staying.rend() && said < kKeptResultsLinesMax; ++each, ++said) {
+    const std::string race = UtcText((*each)->started_utc);
+    const std::string folder = journal_->FolderOf((*each)->record);
+    kept_log_->Log(kLogNormal, kKeptResultsText, race.c_str(), folder.c_str());
+  }
+  const int more = static_cast<int>(staying.size()) - said;
+  if (more > 0) kept_log_->Log(kLogNormal, kKeptResultsMoreText, more);
+}
+
+RaceResultsSender::SendKeptOutcome RaceResultsSender::SendKept(const std::string& record, LogSink& log) {
+  if (journal_ == nullptr) return SendKeptOutcome::kNoResults;
+  StoredSubmission stored;
+  if (!journal_->Read(record, stored)) return SendKeptOutcome::kNoResults;
+  return ResendOne(stored, false, Purpose::kOnPurpose, log);
+}
+
+RaceResultsSender::SendKeptOutcome RaceResultsSender::ResendOne(const StoredSubmission& listed, bool newest,
+                                                                Purpose purpose, LogSink& line_log) {
+  if (!IsServerPort(listed.server_port)) {
+    if (purpose == Purpose::kOnPurpose) {
+      line_log.Log(kLogNormal, "The race record keeps the server port %d, which is no port number; nothing was sent.\n",
+                   static_cast<int>(listed.server_port));
+    }
+    return SendKeptOutcome::kNotSent;
+  }
+  if (IsLive(listed.record)) return SendKeptOutcome::kBusy;
+  const uint64_t epoch = validations_.load();
   ScopedCriticalSection one_at_a_time(one_at_a_time_);
   // Another module sharing the data folder sends them now. A lock that cannot
   // be taken at all (a folder that refuses it) does not keep results from being sent.
   std::unique_ptr<FileLock> sending;
-  if (journal_->HoldSending(listed.record, sending) == LockTaking::kBusy) return;
+  if (journal_->HoldSending(listed.record, sending) == LockTaking::kBusy) return SendKeptOutcome::kBusy;
   // Read again now that no other submission runs: one may have sent these meanwhile.
   StoredSubmission stored;
-  if (IsLive(listed.record) || !journal_->Read(listed.record, stored) ||
-      (stored.status != SubmissionStatus::kPending && stored.status != SubmissionStatus::kUnsent)) {
-    return;
+  if (IsLive(listed.record)) return SendKeptOutcome::kBusy;
+  if (!journal_->Read(listed.record, stored)) return SendKeptOutcome::kNoResults;
+  if (stored.status == SubmissionStatus::kSent) return SendKeptOutcome::kAlreadySent;
+  if (stored.status == SubmissionStatus::kRefused) return SendKeptOutcome::kAlreadyRefused;
+  if (purpose == Purpose::kAutomatic && !ResendsAutomatically(stored, newest, now_utc_())) {
+    return SendKeptOutcome::kNotSent;
   }
   ResultsSubmissionSettings settings;
   settings.server_ip = stored.server_ip;
@@ -301,39 +407,56 @@ void RaceResultsSender::ResendOne(const StoredSubmission& listed) {
   SilentLog quiet;
   bool invalid_data = false;
   AttemptReport report;
-  AttemptOutcome outcome = Attempt(stored.record, stored.fields, settings, 1, true, invalid_data, quiet, report);
+  AttemptOutcome outcome =
+      Attempt(stored.record, stored.fields, settings, 1, true, epoch, invalid_data, quiet, report);
   if (outcome == AttemptOutcome::kRetry && invalid_data && report.status == SubmissionStatus::kUnsent &&
       !workers_.ending()) {
     // A first "invalid data" is answered at once with a new code, as in a live submission.
     JournalAttempt(stored.record, 1, report);
     report = AttemptReport{};
-    outcome = Attempt(stored.record, stored.fields, settings, 1, true, invalid_data, quiet, report);
+    outcome = Attempt(stored.record, stored.fields, settings, 1, true, epoch, invalid_data, quiet, report);
   }
   if (outcome == AttemptOutcome::kBrokenOff && report.outcome.empty()) {
     report.outcome = "broken off: the simulator closed";
   }
   JournalAttempt(stored.record, 1, report);
-  if (!report.journaled) JournalStatus(stored.record, report.status);
+  if (report.moved_on) {
+    journal_->CloseAutomaticResend(stored.record, "Tarvex accepted a validation since");
+  } else if (!report.journaled) {
+    JournalStatus(stored.record, report.status);
+  }
 
   const std::string race = UtcText(stored.started_utc);
   const char* ip = settings.server_ip.c_str();
   const int port = static_cast<int>(settings.server_port);
   switch (report.status) {
     case SubmissionStatus::kSent:
-      log_.Log(kLogNormal, "Resending the results of the race of %s to Tarvex at %s:%d: sent.\n", race.c_str(), ip,
-               port);
-      break;
+      line_log.Log(kLogNormal, "Resending the results of the race of %s to Tarvex at %s:%d: sent.\n", race.c_str(),
+                   ip, port);
+      return SendKeptOutcome::kSent;
     case SubmissionStatus::kRefused:
-      log_.Log(kLogNormal,
-               "Resending the results of the race of %s to Tarvex at %s:%d: %s; they will not be sent again.\n",
-               race.c_str(), ip, port, report.outcome.c_str());
-      break;
-    default:
-      log_.Log(kLogNormal,
-               "Resending the results of the race of %s to Tarvex at %s:%d: not sent (%s); they will be tried again "
-               "later.\n",
-               race.c_str(), ip, port, report.outcome.c_str());
-      break;
+      line_log.Log(kLogNormal,
+                   "Resending the results of the race of %s to Tarvex at %s:%d: %s; they will not be sent again.\n",
+                   race.c_str(), ip, port, report.outcome.c_str());
+      return SendKeptOutcome::kRefused;
+    default: {
+      StoredSubmission after;
+      const bool again = purpose == Purpose::kAutomatic && !report.moved_on &&
+                         journal_->Read(stored.record, after) && ResendsAutomatically(after, newest, NextTry());
+      const std::string folder = journal_->FolderOf(stored.record);
+      if (again) {
+        line_log.Log(kLogNormal,
+                     "Resending the results of the race of %s to Tarvex at %s:%d: not sent (%s); they are tried "
+                     "again until an hour after the race's finish.\n",
+                     race.c_str(), ip, port, report.outcome.c_str());
+      } else {
+        line_log.Log(kLogNormal,
+                     "Resending the results of the race of %s to Tarvex at %s:%d: not sent (%s); they are kept in "
+                     "%s.\n",
+                     race.c_str(), ip, port, report.outcome.c_str(), folder.c_str());
+      }
+      return SendKeptOutcome::kNotSent;
+    }
   }
 }
 

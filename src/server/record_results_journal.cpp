@@ -8,6 +8,7 @@
 #include "platform/text_format.h"
 #include "platform/utc_time.h"
 #include "race/race_record_names.h"
+#include "race/record_order.h"
 
 namespace volantis {
 namespace {
@@ -72,6 +73,8 @@ std::string RecordResultsJournal::BeginText(const SubmissionFields& fields, cons
   for (const SubmissionField& field : fields) text += field.key + "=" + field.value + "\n";
   text += "server_ip=" + server_ip + "\n";
   text += FormatText("server_port=%d\n", static_cast<int>(server_port));
+  // Kept at the finish: the resends' window is measured from here.
+  text += "finished=" + UtcText(now_utc_()) + "\n";
   text += "status=pending\n";
   return text;
 }
@@ -111,6 +114,8 @@ bool RecordResultsJournal::SetStatus(const std::string& record, SubmissionStatus
 bool RecordResultsJournal::ParseResultsText(const std::string& text, StoredSubmission& stored) {
   stored.fields.clear();
   stored.status = SubmissionStatus::kPending;
+  stored.finished_utc = 0;
+  stored.resend_closed = false;
   bool have_ip = false;
   bool have_port = false;
   std::size_t start = 0;
@@ -126,6 +131,10 @@ bool RecordResultsJournal::ParseResultsText(const std::string& text, StoredSubmi
     const std::string value = line.substr(equals + 1);
     if (key == "status") {
       ParseStatus(value, &stored.status);  // an unknown word leaves the last one
+    } else if (key == "finished") {
+      if (!ParseUtcText(value, &stored.finished_utc)) stored.finished_utc = 0;
+    } else if (key == "resend") {
+      stored.resend_closed = stored.resend_closed || value == "closed";
     } else if (key == "server_ip") {
       stored.server_ip = value;
       have_ip = true;
@@ -166,32 +175,38 @@ bool RecordResultsJournal::Read(const std::string& record, StoredSubmission& sto
     if (!ReadAll(files_, path, text)) return false;
   }
   stored.record = record;
-  ParseRaceRecordName(record, &stored.started_utc);
+  RecordStart(files_, files_.RacesFolder(), record, &stored.started_utc);
   return ParseResultsText(text, stored);
 }
 
-std::vector<StoredSubmission> RecordResultsJournal::Unsent(int64_t max_age_seconds,
-                                                           std::vector<std::string>& unreadable) {
-  std::vector<StoredSubmission> unsent;
+std::string RecordResultsJournal::FolderOf(const std::string& record) {
+  const std::string races = files_.RacesFolder();
+  if (races.empty() || !ParseRaceRecordName(record, nullptr)) return std::string();
+  return files_.Join(races, record);
+}
+
+bool RecordResultsJournal::CloseAutomaticResend(const std::string& record, const std::string& why) {
+  return Append(record, "automatic resend ended at " + UtcText(now_utc_()) + ": " + why + "\nresend=closed\nstatus=" +
+                            StatusText(SubmissionStatus::kUnsent) + "\n");
+}
+
+KeptResults RecordResultsJournal::Kept() {
+  KeptResults kept;
   const std::string races = files_.RacesFolder();
   std::vector<std::string> names;
-  if (races.empty() || !files_.ListFolders(races, names)) return unsent;
-  std::sort(names.begin(), names.end());
-  const int64_t now = now_utc_();
+  if (races.empty() || !files_.ListFolders(races, names)) return kept;
+  SortRecordsOldestFirst(files_, races, names);
+  if (!names.empty()) kept.newest = names.back();
   for (const std::string& name : names) {
-    int64_t started = 0;
-    if (!ParseRaceRecordName(name, &started) || now - started > max_age_seconds) continue;
     StoredSubmission stored;
     if (!Read(name, stored)) {
       // A race without results has no file; one that is there and does not parse is said.
-      if (files_.Open(PathOf(name), "rb")) unreadable.push_back(name);
+      if (files_.Open(PathOf(name), "rb")) kept.unreadable.push_back(name);
       continue;
     }
-    if (stored.status == SubmissionStatus::kPending || stored.status == SubmissionStatus::kUnsent) {
-      unsent.push_back(std::move(stored));
-    }
+    if (stored.still_to_send()) kept.unsent.push_back(std::move(stored));
   }
-  return unsent;
+  return kept;
 }
 
 }  // namespace volantis

@@ -1,10 +1,12 @@
 #pragma once
 // The results journal kept in the race records: results.txt in the race's
 // record folder. The fields as "key=value" lines, the server's address and
-// port, then lines added as the submission goes on: "attempt N at <time>:
-// outcome" and "status=<status>", the last status line holding. Every change
-// writes the whole file anew and renames it over the old one, flushed to the
-// disk first: a crash leaves the old state or the new, never a torn file.
+// port and the finish's UTC time ("finished="), then lines added as the
+// submission goes on: "attempt N at <time>: outcome", "status=<status>" (the
+// last status line holding) and "resend=closed" once automatic resends have
+// ended. Every change writes the whole file anew and renames it over the old
+// one, flushed to the disk first: a crash leaves the old state or the new,
+// never a torn file.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,7 +34,9 @@ class RecordResultsJournal : public ResultsJournal {
                   int32_t server_port);
   // sending.lock in the record's folder.
   LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) override;
-  std::vector<StoredSubmission> Unsent(int64_t max_age_seconds, std::vector<std::string>& unreadable) override;
+  KeptResults Kept() override;
+  bool CloseAutomaticResend(const std::string& record, const std::string& why) override;
+  std::string FolderOf(const std::string& record) override;
 
   // Reads a results.txt's text; false when a field or the server is missing.
   static bool ParseResultsText(const std::string& text, StoredSubmission& stored);

@@ -30,6 +30,19 @@ struct StoredSubmission {
   std::string server_ip;
   int32_t server_port = 0;
   SubmissionStatus status = SubmissionStatus::kPending;
+  int64_t finished_utc = 0;    // when the results were kept, at the finish; 0 when the file says none
+  bool resend_closed = false;  // no more automatic resends (a validation was accepted since)
+
+  // The finish, or the race's start where the file does not say it.
+  int64_t finish_or_start() const { return finished_utc != 0 ? finished_utc : started_utc; }
+  bool still_to_send() const { return status == SubmissionStatus::kPending || status == SubmissionStatus::kUnsent; }
+};
+
+// What the records keep, for the resends.
+struct KeptResults {
+  std::vector<StoredSubmission> unsent;  // pending or unsent, the oldest race first
+  std::string newest;                    // the record of the race started last, whatever its results
+  std::vector<std::string> unreadable;   // records whose results file is there but cannot be read
 };
 
 class ResultsJournal {
@@ -50,10 +63,13 @@ class ResultsJournal {
   // The right to send record's results, seen by every process sharing the
   // data folder: kBusy while another submission or resend holds it.
   virtual LockTaking HoldSending(const std::string& record, std::unique_ptr<FileLock>& hold) = 0;
-  // Submissions still pending or unsent of races started within max_age_seconds
-  // of now, oldest first. The names of those races' records whose results file
-  // is there but cannot be read go to unreadable.
-  virtual std::vector<StoredSubmission> Unsent(int64_t max_age_seconds, std::vector<std::string>& unreadable) = 0;
+  // Every record's results still pending or unsent, and which race started last.
+  virtual KeptResults Kept() = 0;
+  // Ends the automatic resends of record's results for good, with why, and
+  // leaves them unsent (a pilot can still send them on purpose).
+  virtual bool CloseAutomaticResend(const std::string& record, const std::string& why) = 0;
+  // The folder of record, for the pilot to find ("" when unknown).
+  virtual std::string FolderOf(const std::string& record) = 0;
 };
 
 }  // namespace volantis

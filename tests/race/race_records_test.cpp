@@ -190,6 +190,34 @@ TEST(RaceRecordsTest, PruningKeepsUnsentResultsAndTheRaceBeingRecorded) {
   EXPECT_NE(b.File(current, "track.csv").find('\n'), std::string::npos);
 }
 
+TEST(RaceRecordsTest, PruningGoesByTheStartWrittenInsideTheRecords) {
+  Bench b;
+  const std::string races = b.files.RacesFolder();
+  ASSERT_NE(b.files.CreateFolder(races), FolderCreation::kFailed);
+  std::vector<std::string> made;
+  for (int i = 0; i < kRaceRecordsKept + 1; ++i) {
+    made.push_back(RaceRecordName(kStart - 3600 - i));
+    b.files.CreateFolder(b.files.Join(races, made.back()));
+  }
+  // The newest name, but race.txt says it started a year ago (a record copied
+  // back under another name): it is the oldest.
+  const std::string renamed = made.front();
+  {
+    UniqueFile file = b.files.Open(b.files.Join(b.files.Join(races, renamed), "race.txt"), "wb");
+    ASSERT_TRUE(file);
+    std::fputs("started=2025-12-10 14:20:05 UTC\nserver_ip=10.200.0.1\n", file.get());
+  }
+  b.records.BeginRace(Facts());
+  b.records.BeginTrack();
+  std::vector<std::string> left;
+  ASSERT_TRUE(b.files.ListFolders(races, left));
+  auto kept = [&](const std::string& name) { return std::find(left.begin(), left.end(), name) != left.end(); };
+  EXPECT_FALSE(kept(renamed));
+  EXPECT_FALSE(kept(made.back())) << "the oldest by name and by race.txt";
+  EXPECT_TRUE(kept(made[made.size() - 2]));
+  EXPECT_EQ(left.size(), static_cast<std::size_t>(kRaceRecordsKept));
+}
+
 #ifndef _WIN32
 TEST(RaceRecordsTest, RemovingAnOldRecordRemovesALinkInsideItNotItsTarget) {
   testing::TempFolder outside;

@@ -21,6 +21,7 @@
 #include "server/digest.h"
 #include "server/race_results_submission.h"
 #include "server/record_results_journal.h"
+#include "server/resend_policy.h"
 
 namespace volantis {
 namespace {
@@ -56,6 +57,7 @@ class ResultsKeptTest : public ::testing::Test {
     results_.race_time = 121.75;
     results_.finish_secs = 4321.5;
     sender_.SetJournal(&journal_);
+    sender_.SetUtcClock([this] { return now_; });
     sender_.SetRetryWaitForTesting(0);
   }
 
@@ -89,7 +91,8 @@ class ResultsKeptTest : public ::testing::Test {
 
   testing::TempFolder data_;
   testing::RecordFilesIn files_{testing::RecordFilesIn::Races(data_.path())};
-  RecordResultsJournal journal_{files_, [] { return kNow; }};
+  int64_t now_ = kNow;  // the UTC clock of the journal and the sender
+  RecordResultsJournal journal_{files_, [this] { return now_; }};
   ResultsSubmissionSettings settings_;
   RaceResults results_;
   testing::RecordingLog log_;
@@ -112,7 +115,8 @@ TEST_F(ResultsKeptTest, FieldsAreKeptBeforeTheFirstAttempt) {
   EXPECT_EQ(kept_at_first_request,
             "ver=2.6\nmoved_too_fast=0\ncheated_crash_detect=0\nslewed=0\ncheated_sim_rate=0\nplayer=Ann Lee\n"
             "lap_times=61.500000,60.250000\nlap_skips=0,1\nrace_time=121.750000\nfinish_secs=4321.500000\n"
-            "sync_delay=42.500000\nserver_ip=tarvex.test\nserver_port=8080\nstatus=pending\n");
+            "sync_delay=42.500000\nserver_ip=tarvex.test\nserver_port=8080\nfinished=2026-12-10 15:00:00 UTC\n"
+            "status=pending\n");
   EXPECT_EQ(ResultsText(record), kept_at_first_request + "attempt 1 at 2026-12-10 15:00:00 UTC: sent\nstatus=sent\n");
 }
 
@@ -213,6 +217,7 @@ TEST_F(ResultsKeptTest, UnsentResultsAreSentAgainOnceWithTheSameFieldsAndAFreshC
   // A new module, with other settings: the record's own server and fields count.
   RaceResultsSender later(log_, http_, clock_, sound_, workers_);
   later.SetJournal(&journal_);
+  later.SetUtcClock([this] { return now_; });
   http_.Add(Status(200, "777"));
   http_.Add(Status(200, "ok"));
   later.ResendUnsent();
@@ -318,50 +323,180 @@ TEST_F(ResultsKeptTest, AnotherProcessSendingTheRecordKeepsThisOneFromSendingIt)
 }
 #endif
 
-TEST_F(ResultsKeptTest, WhatIsSentAgain) {
+// Which kept results go again by themselves: only those of the race started
+// last, within an hour of its finish by the time the record says, and never
+// once the server has accepted a validation since. Each case is a data folder
+// of its own; the sending module and the one that starts later are two senders.
+TEST(ResendPolicyTest, WhichKeptResultsGoAgainByThemselves) {
+  constexpr int64_t kFinish = kNow;
   struct Case {
     const char* name;
-    int64_t age;
-    const char* stored_status;  // nullptr: no results.txt at all
-    bool sent_again;
+    int64_t now_after_finish;  // negative: the clock was set back since
+    const char* status;        // as the record keeps it
+    bool newer_race = false;   // a race started after this one
+    bool validation_accepted = false;
+    bool sent_again = false;
   };
   const std::vector<Case> cases = {
-      {"unsent", 2 * kDay, "unsent", true},
-      {"pending after a crash", 3 * kDay, "pending", true},
-      {"sent", 4 * kDay, "sent", false},
-      {"refused", 5 * kDay, "refused", false},
-      {"older than a week", 8 * kDay, "unsent", false},
-      {"no results kept", 1 * kDay, nullptr, false},
+      {"unsent, half an hour after the finish", 30 * 60, "unsent", false, false, true},
+      {"pending after a crash, 5 minutes after", 5 * 60, "pending", false, false, true},
+      {"at the end of the hour", 60 * 60, "unsent", false, false, true},
+      {"a minute past the hour", 61 * 60, "unsent", false, false, false},
+      {"days later", 3 * kDay, "unsent", false, false, false},
+      {"a newer race started", 10 * 60, "unsent", true, false, false},
+      {"a validation was accepted since", 10 * 60, "unsent", false, true, false},
+      {"the clock set back before the finish", -10 * 60, "unsent", false, false, false},
+      {"the clock set forward two hours", 2 * 3600, "pending", false, false, false},
+      {"sent", 10 * 60, "sent", false, false, false},
+      {"refused", 10 * 60, "refused", false, false, false},
   };
-  std::vector<std::string> expected_order;
   for (const Case& c : cases) {
-    const std::string record = MakeRecord(c.age);
-    if (c.stored_status == nullptr) continue;
-    journal_.Begin(record, SubmissionFieldsOf(results_, settings_), "tarvex.test", 8080);
-    if (std::string(c.stored_status) != "pending") {
-      SubmissionStatus status;
-      ASSERT_TRUE(ParseStatus(c.stored_status, &status));
-      journal_.SetStatus(record, status);
+    SCOPED_TRACE(c.name);
+    testing::TempFolder data;
+    testing::RecordFilesIn files{testing::RecordFilesIn::Races(data.path())};
+    int64_t now = kFinish;
+    RecordResultsJournal journal{files, [&now] { return now; }};
+    const std::string record = RaceRecordName(kFinish - 300);
+    ASSERT_EQ(files.CreateFolder(files.Join(files.RacesFolder(), record)), FolderCreation::kCreated);
+    RaceResults results;
+    results.lap_times = {61.5};
+    results.lap_skips = {0};
+    results.race_time = 61.5;
+    ResultsSubmissionSettings settings;
+    settings.server_ip = "tarvex.test";
+    settings.server_port = 8080;
+    settings.player_name = "Ann Lee";
+    settings.version = "2.6";
+    ASSERT_TRUE(journal.Begin(record, SubmissionFieldsOf(results, settings), "tarvex.test", 8080));
+    SubmissionStatus status;
+    ASSERT_TRUE(ParseStatus(c.status, &status));
+    if (status != SubmissionStatus::kPending) journal.SetStatus(record, status);
+    if (c.newer_race) files.CreateFolder(files.Join(files.RacesFolder(), RaceRecordName(kFinish + 60)));
+
+    testing::RecordingLog log;
+    testing::ScriptedHttp http;
+    testing::FakeClock clock;
+    testing::RecordingSound sound;
+    WorkerGroup workers;
+    if (c.validation_accepted) {
+      // The module that flew the race, right after the finish.
+      RaceResultsSender first(log, http, clock, sound, workers);
+      first.SetJournal(&journal);
+      first.SetUtcClock([&now] { return now; });
+      now = kFinish + 60;
+      first.NoteValidationAccepted();
     }
-    if (c.sent_again) expected_order.insert(expected_order.begin(), record);  // oldest first
+    now = kFinish + c.now_after_finish;
+    http.Add(Status(200, "5"));
+    http.Add(Status(200, "ok"));
+    RaceResultsSender later(log, http, clock, sound, workers);  // the next start
+    later.SetJournal(&journal);
+    later.SetUtcClock([&now] { return now; });
+    later.ResendUnsent();
+    std::size_t submits = 0;
+    for (const std::string& path : http.Paths()) submits += path.find("op=submit_race_results") != std::string::npos;
+    EXPECT_EQ(submits, c.sent_again ? 1u : 0u);
+    StoredSubmission kept;
+    ASSERT_TRUE(journal.Read(record, kept));
+    if (c.sent_again) {
+      EXPECT_EQ(kept.status, SubmissionStatus::kSent);
+    } else if (std::string(c.status) == "pending" || std::string(c.status) == "unsent") {
+      EXPECT_EQ(kept.status, SubmissionStatus::kUnsent) << "kept in the record, unsent";
+    }
   }
-  clock_.sleeps.clear();
-  sender_.ResendUnsent();  // the server is down: each gets one attempt, and no pause after it
-  EXPECT_TRUE(clock_.sleeps.empty());
-  std::vector<std::string> resent;
-  for (const std::string& line : log_.lines) {
-    if (line.rfind("Resending the results of the race of ", 0) == 0) resent.push_back(line);
+}
+
+TEST_F(ResultsKeptTest, TheValidateWindowSaysOnceWhichResultsStayKept) {
+  // Seven earlier races with results left unsent (one pending after a crash),
+  // then the race just flown, whose results still go by themselves.
+  std::vector<std::string> earlier;
+  for (int i = 0; i < 7; ++i) {
+    const std::string record = MakeRecord((10 - i) * kDay);
+    journal_.Begin(record, SubmissionFieldsOf(results_, settings_), "tarvex.test", 8080);
+    if (i != 3) journal_.SetStatus(record, SubmissionStatus::kUnsent);
+    earlier.push_back(record);
   }
-  ASSERT_EQ(resent.size(), expected_order.size());
-  EXPECT_EQ(http_.requests.size(), expected_order.size());  // one code request each, no retries
-  for (std::size_t i = 0; i < resent.size(); ++i) {
+  const std::string latest = MakeRecord(10 * 60);
+  journal_.Begin(latest, SubmissionFieldsOf(results_, settings_), "tarvex.test", 8080);
+  journal_.SetStatus(latest, SubmissionStatus::kUnsent);
+
+  testing::RecordingLog validate_window;
+  sender_.SetKeptResultsLog(&validate_window);
+  sender_.ResendUnsent();  // the module's start; the server is down
+  sender_.ResendUnsent();  // a minute later: said once only
+  std::vector<std::string> expected;
+  for (int i = 6; i >= 2; --i) {  // the newest first
     int64_t started = 0;
-    ASSERT_TRUE(ParseRaceRecordName(expected_order[i], &started));
-    EXPECT_NE(resent[i].find(UtcText(started)), std::string::npos) << resent[i];
-    EXPECT_NE(resent[i].find(": not sent (code request failed: error 12029 (A connection"), std::string::npos) << resent[i];
-    EXPECT_NE(resent[i].find("they will be tried again later.\n"), std::string::npos) << resent[i];
-    EXPECT_EQ(LastStatus(expected_order[i]), "unsent");
+    ASSERT_TRUE(ParseRaceRecordName(earlier[i], &started));
+    expected.push_back(FormatText(kKeptResultsText, UtcText(started).c_str(),
+                                  files_.Join(files_.RacesFolder(), earlier[i]).c_str()));
   }
+  expected.push_back("The results of 2 more races were not sent either; they are kept in their race records.\n");
+  EXPECT_EQ(validate_window.lines, expected);
+  EXPECT_EQ(LastStatus(earlier[3]), "unsent") << "a crash's pending results outside the hour say unsent";
+  // Only the latest race was tried, once each pass, with one line each.
+  std::size_t tries = 0;
+  for (const std::string& line : log_.lines) tries += line.rfind("Resending the results of the race of ", 0) == 0;
+  EXPECT_EQ(tries, 2u) << log_.All();
+  EXPECT_TRUE(log_.Contains(": not sent (code request failed: error 12029 (A connection")) << log_.All();
+  EXPECT_TRUE(log_.Contains("they are tried again until an hour after the race's finish.\n")) << log_.All();
+}
+
+TEST_F(ResultsKeptTest, ResultsLeftUnsentAreTriedOnceAMinuteUntilTheHourIsOver) {
+  // The server is down throughout; the clock moves on with every pause.
+  struct MovingClock : testing::FakeClock {
+    int64_t* now = nullptr;
+    bool SleepUnlessCancelled(uint32_t milliseconds, CancelSignal& cancel) override {
+      *now += milliseconds / 1000;
+      return FakeClock::SleepUnlessCancelled(milliseconds, cancel);
+    }
+  } clock;
+  clock.now = &now_;
+  RaceResultsSender module(log_, http_, clock, sound_, workers_);
+  module.SetJournal(&journal_);
+  module.SetUtcClock([this] { return now_; });
+  module.SetRetryWaitForTesting(0);
+  module.TryAgainEveryMinute(true);
+  const std::string record = MakeRecord(120);
+  results_.record_name = record;
+  module.SendRaceResults(results_, settings_);  // 15 attempts, then a try each minute
+  ASSERT_TRUE(workers_.WaitUntilNoneRuns(20000));
+  std::vector<std::string> tries;
+  for (const std::string& line : log_.lines) {
+    if (line.rfind("Resending the results of the race of ", 0) == 0) tries.push_back(line);
+  }
+  ASSERT_EQ(tries.size(), 60u) << log_.All();  // minutes 1 to 60 after the finish
+  EXPECT_NE(tries.back().find("they are kept in " + files_.Join(files_.RacesFolder(), record) + ".\n"),
+            std::string::npos)
+      << tries.back();
+  std::size_t pauses = 0;
+  for (uint32_t pause : clock.sleeps) pauses += pause == kResendIntervalMs;
+  EXPECT_EQ(pauses, 60u);
+  EXPECT_EQ(now_, kNow + 60 * 60) << "no pause after the last try";
+  EXPECT_EQ(LastStatus(record), "unsent");
+}
+
+TEST_F(ResultsKeptTest, AnAcceptedValidationStopsASubmissionStillRetrying) {
+  const std::string record = MakeRecord(120);
+  // The server is down; after the third request the pilot validates again and the server accepts.
+  http_.on_request = [&](const HttpRequest&) {
+    if (http_.requests.size() == 2) sender_.NoteValidationAccepted();
+  };
+  SendLive(record);
+  EXPECT_EQ(http_.requests.size(), 3u) << "no request after the validation";
+  EXPECT_TRUE(log_.Contains(FormatText(kMovedOnText, files_.Join(files_.RacesFolder(), record).c_str())))
+      << log_.All();
+  StoredSubmission kept;
+  ASSERT_TRUE(journal_.Read(record, kept));
+  EXPECT_EQ(kept.status, SubmissionStatus::kUnsent);
+  EXPECT_TRUE(kept.resend_closed);
+  // Within the hour, and the server up again: still not sent by themselves.
+  http_.requests.clear();
+  http_.on_request = nullptr;
+  http_.Add(Status(200, "5"));
+  http_.Add(Status(200, "ok"));
+  sender_.ResendUnsent();
+  EXPECT_TRUE(SubmitPaths().empty());
 }
 
 TEST_F(ResultsKeptTest, AFinalAnswerToAResendIsKeptAndNotTriedAgain) {

@@ -16,7 +16,9 @@
 #              says refused and the restart sends nothing
 #   retryable  an answer that is no final one (503) leaves the results unsent;
 #              the resend at the restart finds the server down (one attempt,
-#              still unsent) and the next validation sends them
+#              still unsent); the validation accepted after it ends the
+#              automatic resends (the server has moved on to a new race): the
+#              results stay unsent in the record and are not sent
 #   rejudge    the record of the "ok" race, copied out of the prefix, re-judged
 #              by volantis-replay agrees with itself
 #
@@ -147,8 +149,8 @@ percent_decode() {
   printf '%b' "${text//%/\\x}"
 }
 
-# same_fields WHAT NAME QUERY: every field of the record's results.txt is the
-# submission's, and the submission has no field the record lacks (but the code).
+# same_fields WHAT NAME QUERY: every field of the record's results.txt (but the
+# time they were kept) is the submission's, and the submission has no field the record lacks (but the code).
 same_fields() {
   local line key value pair got diffs=0
   record "$2" || return
@@ -159,7 +161,7 @@ same_fields() {
   sent[server_ip]="$VOLANTIS_RACE_SERVER"
   sent[server_port]="$VOLANTIS_RACE_PORT"
   while IFS= read -r line; do
-    case "$line" in status=*) break ;; esac
+    case "$line" in status=*) break ;; finished=*) continue ;; esac  # when they were kept: not sent
     key="${line%%=*}"
     value="${line#*=}"
     if [ -z "${sent[$key]+set}" ]; then
@@ -325,7 +327,7 @@ if wanted retryable; then
   expect_count "$name: one attempt" "$work/$name/race.server" "submit_race_results: scripted status 503" 1
   expect_status "$name: the record says unsent" "$name" unsent
   # The resend at the start finds the server down: one attempt, still unsent;
-  # the validation after it sends the results.
+  # the validation after it closes the automatic resends.
   control "reset=1&rule=submit_race_results:down:1"
   cat >"$work/$name/restart.txt" <<'SCRIPT'
 waitfor hooked 15000
@@ -342,9 +344,11 @@ SCRIPT
   run "$name" restart "$work/$name/restart.txt"
   expect_count "$name: the resend at the start tried once" "$work/$name/restart.server" \
     "submit_race_results: scripted down" 1
-  expect_count "$name: two resend lines" "$work/$name/restart.out" "TEXT| $resend_text" 2
-  arrived_once "$name: resent after the validation" "$name" restart
-  expect_status "$name: the record says sent" "$name" sent
+  expect_count "$name: one resend line" "$work/$name/restart.out" "TEXT| $resend_text" 1
+  expect_count "$name: validated" "$work/$name/restart.server" "do_validate: Ann Lee validated" 1
+  expect_equal "$name: nothing submitted after the validation" "$(submissions "$name" restart | grep -c .)" 0
+  expect_status "$name: the record says unsent" "$name" unsent
+  record "$name" && expect_count "$name: the automatic resends closed" "$folder/results.txt" "resend=closed" 1
   [ "$failures" -eq "$before" ] || show "$name"
 fi
 

@@ -1,5 +1,7 @@
 // The Windows half's pilot data: %APPDATA%\Volantis\races. Paths are UTF-8 in
-// the program and UTF-16 at the system, so any user name works.
+// the program and UTF-16 at the system, so any user name works, and reach the
+// system in their "\\?\" form, so a data folder past MAX_PATH or on a network
+// share (\\server\share\...) works too.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -7,6 +9,7 @@
 
 #include <cstdio>
 
+#include "platform/long_path.h"
 #include "platform/record_files.h"
 
 namespace volantis {
@@ -29,6 +32,9 @@ std::string Utf8(const wchar_t* text) {
   narrow.resize(static_cast<std::size_t>(length - 1));
   return narrow;
 }
+
+// A path as the file functions take it.
+std::wstring SystemPath(const std::string& path) { return Wide(ExtendedLengthPath(path)); }
 
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -110,10 +116,12 @@ class Win32RecordFiles : public RecordFiles {
   char Separator() const override { return '\\'; }
 
   FolderCreation CreateFolder(const std::string& path) override {
-    const std::wstring wide = Wide(path);
+    const std::string system_path = ExtendedLengthPath(path);
+    const std::wstring wide = Wide(system_path);
     if (wide.empty()) return FolderCreation::kFailed;
-    // Parents first; a drive ("C:") or a share's root already exists.
-    for (std::size_t slash = wide.find_first_of(L"\\/", 1); slash != std::wstring::npos;
+    // Parents first, after the root: a drive or a share's root already exists.
+    const std::size_t root = Wide(system_path.substr(0, ExtendedPathRootLength(system_path))).size();
+    for (std::size_t slash = wide.find_first_of(L"\\/", root == 0 ? 1 : root); slash != std::wstring::npos;
          slash = wide.find_first_of(L"\\/", slash + 1)) {
       const std::wstring parent = wide.substr(0, slash);
       if (parent.empty() || parent.back() == L':' || IsFolder(parent)) continue;
@@ -127,19 +135,19 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   UniqueFile Open(const std::string& path, const char* mode) override {
-    return UniqueFile(::_wfopen(Wide(path).c_str(), Wide(mode).c_str()));
+    return UniqueFile(::_wfopen(SystemPath(path).c_str(), Wide(mode).c_str()));
   }
 
   bool ListFolders(const std::string& folder, std::vector<std::string>& names) override {
-    return ForEachEntry(Wide(folder), [&](const std::wstring& name, bool is_folder) {
+    return ForEachEntry(SystemPath(folder), [&](const std::wstring& name, bool is_folder) {
       if (is_folder) names.push_back(Utf8(name.c_str()));
     });
   }
 
-  bool RemoveTree(const std::string& path) override { return RemoveTreeWide(Wide(path)); }
+  bool RemoveTree(const std::string& path) override { return RemoveTreeWide(SystemPath(path)); }
 
   LockTaking TryLock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
-    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LockTaking::kFailed;
@@ -160,7 +168,7 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   bool Replace(const std::string& from, const std::string& to) override {
-    return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 };
 
