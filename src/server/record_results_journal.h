@@ -43,7 +43,7 @@ class RecordResultsJournal : public ResultsJournal {
 
  private:
   std::string PathOf(const std::string& record);
-  static std::string BeginText(const SubmissionFields& fields, const std::string& server_ip, int32_t server_port);
+  std::string BeginText(const SubmissionFields& fields, const std::string& server_ip, int32_t server_port);
   bool Append(const std::string& record, const std::string& text);
 
   RecordFiles& files_;
