@@ -288,8 +288,9 @@ class Simulator {
   // The worst delivery delay of the user-interface thread's messages so far,
   // with the script step that ran then.
   void SayUiDelay() {
-    Say("UI-DELAY worst_ms=%.1f step=\"%s\" probes=%lld over_20ms=%lld", probe_.worst_ms(), probe_.worst_step(),
-        static_cast<long long>(probe_.delivered()), static_cast<long long>(probe_.over_20ms()));
+    Say("UI-DELAY worst_ms=%.1f step=\"%s\" probes=%lld over_20ms=%lld p99_ms=%.0f p99.9_ms=%.0f", probe_.worst_ms(),
+        probe_.worst_step(), static_cast<long long>(probe_.delivered()), static_cast<long long>(probe_.over_20ms()),
+        probe_.Percentile(0.99), probe_.Percentile(0.999));
   }
 
   // Runs the message loop for the given time.

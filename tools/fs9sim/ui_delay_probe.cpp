@@ -68,11 +68,22 @@ void UiDelayProbe::Delivered(uint32_t stamp) {
   if (static_cast<int32_t>(stamp - counting_from_) < 0) return;
   const double late_ms = static_cast<double>(Now() - stamp) / ticks_per_ms_;
   ++delivered_;
+  ++per_ms_[late_ms >= kLongestMs ? kLongestMs : static_cast<int>(late_ms)];
   if (late_ms > 20.0) ++over_20ms_;
   if (late_ms > worst_ms_) {
     worst_ms_ = late_ms;
     worst_step_ = step_;
   }
+}
+
+double UiDelayProbe::Percentile(double share) const {
+  const double wanted = share * static_cast<double>(delivered_);
+  int64_t within = 0;
+  for (int ms = 0; ms <= kLongestMs; ++ms) {
+    within += per_ms_[ms];
+    if (static_cast<double>(within) >= wanted) return ms + 1;
+  }
+  return kLongestMs;
 }
 
 }  // namespace fs9sim

@@ -34,6 +34,9 @@ class UiDelayProbe {
   const char* worst_step() const { return worst_step_; }
   int64_t delivered() const { return delivered_; }
   int64_t over_20ms() const { return over_20ms_; }
+  // The delay that this share of the messages (0.99: 99 in 100) came within,
+  // to the millisecond (delays of more than kLongestMs count as kLongestMs).
+  double Percentile(double share) const;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM word_param, LPARAM long_param);
@@ -51,6 +54,8 @@ class UiDelayProbe {
   const char* worst_step_ = "";
   int64_t delivered_ = 0;
   int64_t over_20ms_ = 0;
+  static constexpr int kLongestMs = 5000;
+  int64_t per_ms_[kLongestMs + 1] = {};  // messages by whole milliseconds late
 };
 
 }  // namespace fs9sim
