@@ -351,6 +351,8 @@ class CompareMap {
   double top_ = 0;
 };
 
+constexpr std::size_t kMostDots = 201;
+
 // Seconds behind the leader at every gate of every lap, one line per pilot.
 std::string DrawGaps(const std::vector<AnalysedRace>& races, const std::vector<std::string>& labels,
                      const std::vector<std::size_t>& order) {
@@ -439,7 +441,8 @@ std::string DrawGaps(const std::vector<AnalysedRace>& races, const std::vector<s
     SvgAttributes path = {{"d", d}, {"stroke", PilotColour(r)}, {"stroke-width", "2.5"}};
     if (*PilotDash(r) != '\0') path.emplace_back("stroke-dasharray", PilotDash(r));
     if (!d.empty()) svg.Empty("path", path);
-    for (std::size_t i = 1; i < passages; ++i) {
+    // A dot with its figure at every gate while they can be told apart (about 20 laps of 10 gates).
+    for (std::size_t i = 1; i < passages && passages <= kMostDots; ++i) {
       if (!gap[r][i]) continue;
       const std::size_t lap = (i - 1) / gates + 1;
       const std::size_t gate = i % gates == 0 ? 1 : i % gates + 1;
