@@ -1,10 +1,10 @@
-# The pilots' package of a Windows build: Volantis.dll and the pilot's guide in
-# one ZIP, Volantis-<version>-win32.zip, made by CPack (the `package` target, or
+# The pilots' package of a Windows build: Volantis.dll and the pilot's guide,
+# volantis-replay.exe and the race director's guide, in one ZIP, Volantis-<version>-win32.zip, made by CPack (the `package` target, or
 # `cpack` in the build folder). The release comes from the win32-release preset,
 # which carries the published reference set; only what the pilot installs goes in.
 # tools/release checks the package; tools/ci/release-checks.sh builds and checks it.
-# That preset's package target packs the module built before (the build preset
-# builds only Volantis.dll) instead of building all the tests first:
+# That preset's package target packs the module and the tool built before (the
+# build preset builds only those two) instead of building all the tests first:
 #   cmake --preset win32-release && cmake --build --preset win32-release
 #   cmake --build --preset win32-release --target package
 if(NOT WIN32)
@@ -26,6 +26,13 @@ install(TARGETS volantis_dll
   RUNTIME DESTINATION . COMPONENT pilot
   ARCHIVE DESTINATION lib COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES ${_pilots_guide} DESTINATION . COMPONENT pilot)
+
+# For race directors: the replay tool (linked statically, it needs no other file)
+# and its guide, also with Windows line ends.
+set(_directors_guide ${CMAKE_BINARY_DIR}/package/Race-Directors-Guide.txt)
+configure_file(${PROJECT_SOURCE_DIR}/docs/race-directors-guide.md ${_directors_guide} @ONLY NEWLINE_STYLE CRLF)
+install(TARGETS volantis-replay RUNTIME DESTINATION . COMPONENT pilot)
+install(FILES ${_directors_guide} DESTINATION . COMPONENT pilot)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Volantis)

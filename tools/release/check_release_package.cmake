@@ -4,7 +4,11 @@
 #         -DSOURCE_DIR=<project> -DSCRATCH=<scratch folder> -P check_release_package.cmake
 #
 # - the package is <build folder>/Volantis-<version>-win32.zip and holds exactly
-#   Volantis.dll and Pilots-Guide.txt, nothing of the tests or the stand-in simulator;
+#   Volantis.dll, Pilots-Guide.txt, volantis-replay.exe and Race-Directors-Guide.txt,
+#   nothing of the tests or the stand-in simulator;
+# - volantis-replay.exe is a 32-bit (i386) PE console program that needs no DLL
+#   beyond Windows' own, and Race-Directors-Guide.txt is docs/race-directors-guide.md
+#   with Windows line ends;
 # - its Volantis.dll is a 32-bit (i386) PE DLL, this build's module without its symbols;
 # - the module carries the published reference set: the set name "shipped" and the
 #   five published flight-model digests of tools/refdata/rows/published_digests.tsv,
@@ -105,10 +109,11 @@ endif()
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" entries "${listing}")
 list(SORT entries)
-if(entries STREQUAL "Pilots-Guide.txt;Volantis.dll")
-  passed("Volantis-${VERSION}-win32.zip holds Pilots-Guide.txt and Volantis.dll")
+set(expected_entries "Pilots-Guide.txt;Race-Directors-Guide.txt;Volantis.dll;volantis-replay.exe")
+if(entries STREQUAL expected_entries)
+  passed("Volantis-${VERSION}-win32.zip holds ${expected_entries}")
 else()
-  fail("Volantis-${VERSION}-win32.zip holds '${entries}', not exactly 'Pilots-Guide.txt;Volantis.dll'")
+  fail("Volantis-${VERSION}-win32.zip holds '${entries}', not exactly '${expected_entries}'")
 endif()
 
 file(REMOVE_RECURSE "${SCRATCH}")
@@ -182,6 +187,65 @@ if(EXISTS "${dll}")
   endif()
 else()
   fail("the package has no Volantis.dll")
+endif()
+
+# --- the replay tool: a 32-bit console program with no DLL of its own
+set(tool "${SCRATCH}/unpacked/volantis-replay.exe")
+if(EXISTS "${tool}")
+  file(READ "${tool}" mz LIMIT 2 HEX)
+  read_le("${tool}" 60 4 pe_offset)
+  math(EXPR machine_at "${pe_offset} + 4")
+  math(EXPR flags_at "${pe_offset} + 22")
+  math(EXPR magic_at "${pe_offset} + 24")
+  math(EXPR subsystem_at "${pe_offset} + 24 + 68")
+  read_le("${tool}" ${machine_at} 2 machine)
+  read_le("${tool}" ${flags_at} 2 flags)
+  read_le("${tool}" ${magic_at} 2 magic)
+  read_le("${tool}" ${subsystem_at} 2 subsystem)
+  math(EXPR is_dll "${flags} & 0x2000")
+  if(mz STREQUAL "4d5a" AND machine EQUAL 0x14c AND magic EQUAL 0x10b AND is_dll EQUAL 0 AND subsystem EQUAL 3)
+    passed("volantis-replay.exe is a PE32 console program for i386")
+  else()
+    fail("volantis-replay.exe is not a 32-bit i386 console program: machine ${machine}, magic ${magic}, "
+         "DLL flag ${is_dll}, subsystem ${subsystem}")
+  endif()
+  # The DLLs it imports, read by the toolchain's objdump (beside its strip).
+  if(STRIP)
+    get_filename_component(strip_dir "${STRIP}" DIRECTORY)
+    get_filename_component(strip_name "${STRIP}" NAME)
+    string(REPLACE "strip" "objdump" objdump_name "${strip_name}")
+    execute_process(COMMAND "${strip_dir}/${objdump_name}" -p "${tool}" OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imported "${headers}")
+    set(foreign "")
+    foreach(line IN LISTS imported)
+      string(TOLOWER "${line}" lower)
+      if(lower MATCHES "dll name: (libstdc|libgcc|libwinpthread)")
+        list(APPEND foreign "${line}")
+      endif()
+    endforeach()
+    if(result EQUAL 0 AND NOT imported STREQUAL "" AND foreign STREQUAL "")
+      passed("volantis-replay.exe needs none of the compiler's DLLs")
+    else()
+      fail("volantis-replay.exe: objdump ${result}, needs '${foreign}'")
+    endif()
+  endif()
+else()
+  fail("the package has no volantis-replay.exe")
+endif()
+set(directors_guide "${SCRATCH}/unpacked/Race-Directors-Guide.txt")
+if(EXISTS "${directors_guide}")
+  file(READ "${directors_guide}" shipped_text)
+  file(READ "${SOURCE_DIR}/docs/race-directors-guide.md" source_text)
+  file(READ "${directors_guide}" guide_bytes HEX)
+  string(REPLACE "0d0a" "" lone_ends "${guide_bytes}")
+  holds_bytes("${lone_ends}" "0a" lone_line_feed)
+  if(shipped_text STREQUAL source_text AND NOT lone_line_feed)
+    passed("Race-Directors-Guide.txt is docs/race-directors-guide.md with Windows line ends")
+  else()
+    fail("Race-Directors-Guide.txt is not docs/race-directors-guide.md with Windows line ends")
+  endif()
+else()
+  fail("the package has no Race-Directors-Guide.txt")
 endif()
 
 # --- the guide

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <deque>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <sstream>
+#include <unordered_set>
 
 #include "local_projection.h"
 #include "platform/text_format.h"
@@ -92,8 +95,14 @@ std::vector<std::optional<double>> Passages(const AnalysedRace& race, std::size_
   return at;
 }
 
-// The track from the sample before the start; a point closer than `spacing`
-// nautical miles to the last one kept is left out (the last point stays).
+// A break between two drawn stretches of a thinned track.
+constexpr double kBreak = std::numeric_limits<double>::quiet_NaN();
+bool IsBreak(const GeoPoint& g) { return std::isnan(g.lat); }
+
+// The track from the sample before the start, as a map about a pixel fine can
+// show it: a point closer than `spacing` nautical miles to the last one is left
+// out, and so is a stretch that stays on ground the track covered already (a
+// lap flown over the one before adds nothing), with a break in its place.
 std::vector<GeoPoint> ThinnedTrack(const AnalysedRace& race) {
   const RaceTrace& trace = race.report.trace;
   std::size_t first = 0;
@@ -111,13 +120,31 @@ std::vector<GeoPoint> ThinnedTrack(const AnalysedRace& race) {
   for (const GeoPoint& e : ends) size = std::max(size, Length(projection.Project(e)));
   const double spacing = std::max(size, 0.5) / 300;  // about a pixel of the map
   std::vector<GeoPoint> points;
+  std::unordered_set<uint64_t> covered;  // cells of `spacing` the drawn track passed
   PlanePoint last{};
+  GeoPoint last_geo{};
+  bool drawing = false;
   for (std::size_t i = first; i < trace.samples.size(); ++i) {
     const GeoPoint g{trace.samples[i].position.lat, trace.samples[i].position.lon};
     const PlanePoint p = projection.Project(g);
     if (i != first && i + 1 != trace.samples.size() && Length(p - last) < spacing) continue;
-    points.push_back(g);
+    const uint64_t cell = (static_cast<uint64_t>(static_cast<uint32_t>(static_cast<int32_t>(std::floor(p.x / spacing))))
+                           << 32) |
+                          static_cast<uint32_t>(static_cast<int32_t>(std::floor(p.y / spacing)));
+    const bool fresh = covered.insert(cell).second;
+    if (fresh) {
+      if (!drawing && i != first) {
+        // Resume from the point before, so the new ground joins the old.
+        if (!points.empty()) points.push_back(GeoPoint{kBreak, kBreak});
+        points.push_back(last_geo);
+      }
+      points.push_back(g);
+      drawing = true;
+    } else {
+      drawing = false;
+    }
     last = p;
+    last_geo = g;
   }
   return points;
 }
@@ -170,7 +197,9 @@ class CompareMap {
     };
     for (const PlanePoint& p : shown) widen(p);
     for (const AnalysedRace& race : races_) {
-      for (const GeoPoint& g : Track(race)) widen(projection_.Project(g));
+      for (const GeoPoint& g : Track(race)) {
+        if (!IsBreak(g)) widen(projection_.Project(g));
+      }
     }
     const double pad = std::max(0.05, 0.08 * std::max(max_x - min_x, max_y - min_y));
     min_x -= pad;
@@ -222,12 +251,15 @@ class CompareMap {
     for (const std::size_t r : order_) {
       const std::vector<GeoPoint> track = Track(races_[r]);
       std::string d;
-      PlanePoint last{};
-      for (std::size_t i = 0; i < track.size(); ++i) {
-        const PlanePoint p = Screen(projection_.Project(track[i]));
-        if (i != 0 && i + 1 != track.size() && Length(p - last) < 0.5) continue;
-        d += (i == 0 ? "M" : " L") + SvgNumber(p.x) + " " + SvgNumber(p.y);
-        last = p;
+      bool move = true;
+      for (const GeoPoint& g : track) {
+        if (IsBreak(g)) {
+          move = true;
+          continue;
+        }
+        const PlanePoint p = Screen(projection_.Project(g));
+        d += std::string(d.empty() ? "" : " ") + (move ? "M" : "L") + SvgNumber(p.x) + " " + SvgNumber(p.y);
+        move = false;
       }
       svg.Open("g", {{"class", "pilot-track"}, {"data-pilot", labels_[r]}});
       svg.Title(labels_[r]);
@@ -319,6 +351,8 @@ class CompareMap {
   double top_ = 0;
 };
 
+constexpr std::size_t kMostDots = 201;
+
 // Seconds behind the leader at every gate of every lap, one line per pilot.
 std::string DrawGaps(const std::vector<AnalysedRace>& races, const std::vector<std::string>& labels,
                      const std::vector<std::size_t>& order) {
@@ -407,7 +441,8 @@ std::string DrawGaps(const std::vector<AnalysedRace>& races, const std::vector<s
     SvgAttributes path = {{"d", d}, {"stroke", PilotColour(r)}, {"stroke-width", "2.5"}};
     if (*PilotDash(r) != '\0') path.emplace_back("stroke-dasharray", PilotDash(r));
     if (!d.empty()) svg.Empty("path", path);
-    for (std::size_t i = 1; i < passages; ++i) {
+    // A dot with its figure at every gate while they can be told apart (about 20 laps of 10 gates).
+    for (std::size_t i = 1; i < passages && passages <= kMostDots; ++i) {
       if (!gap[r][i]) continue;
       const std::size_t lap = (i - 1) / gates + 1;
       const std::size_t gate = i % gates == 0 ? 1 : i % gates + 1;
