@@ -29,6 +29,7 @@ std::vector<std::string> Validator::SurveyMismatches(const ReferenceAircraft& ai
   for (std::size_t i = 0; i < aircraft.value_check_count; ++i) {
     if (workers_.ending()) return found;
     const ConfigCheck& row = aircraft.value_checks[i];
+    if (row.expected == nullptr) continue;  // not known to this build
     const std::string value =
         CleanConfigValue(ReadProfileValue(profiles_, cfg_path, row.section, row.key, kConfigValueBufferSize));
     if (value == row.expected) continue;

@@ -34,6 +34,14 @@ const ReferenceAircraft* FindReferenceAircraft(int32_t number) {
   return &Records()[number];
 }
 
+std::size_t KnownValueCount(const ReferenceAircraft& aircraft) {
+  std::size_t known = 0;
+  for (std::size_t i = 0; i < aircraft.value_check_count; ++i) {
+    if (aircraft.value_checks[i].expected != nullptr) ++known;
+  }
+  return known;
+}
+
 const char* ReferenceSetName() { return kReferenceSetName; }
 
 }  // namespace volantis

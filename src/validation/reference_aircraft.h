@@ -14,7 +14,7 @@ namespace volantis {
 struct ConfigCheck {
   const char* section;   // written as the row spells it; looked up ignoring case
   const char* key;
-  const char* expected;  // compared as text, case-sensitive
+  const char* expected;  // compared as text, case-sensitive; nullptr: not known to this build, not checked
 };
 
 struct ReferenceAircraft {
@@ -34,8 +34,13 @@ inline constexpr int32_t kReferenceAircraftCount = 5;
 // The record selected by aircraft_type, or nullptr for a number outside 0 to 4.
 const ReferenceAircraft* FindReferenceAircraft(int32_t number);
 
+// How many of the aircraft's value rows this build knows the value of.
+std::size_t KnownValueCount(const ReferenceAircraft& aircraft);
+
 // Which reference set this build carries: "standin" (our stand-in installations)
-// or "shipped" (the race aircraft's published flight-model digests).
+// or "shipped" (the race aircraft's published flight-model digests and the
+// values the race rules publish; the other rows are unknown until the data is
+// regenerated from the real reference aircraft).
 const char* ReferenceSetName();
 
 // The generated data (reference_data.cpp, built from src/validation/data/<set>/).

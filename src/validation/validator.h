@@ -34,6 +34,10 @@ inline constexpr uint32_t kConfigValueBufferSize = 1000;
 inline constexpr uint32_t kTitleBufferSize = 100;
 inline constexpr uint32_t kSectionListBufferSize = 10000;
 inline constexpr uint32_t kUnreadableFileWord = 0xDEADBEEF;
+// Once per validation when the build knows only some of the aircraft's values
+// (the release before the real reference data is in): known, then all rows.
+inline constexpr const char* kUncheckedValuesText =
+    "This build knows %lu of the %lu configuration values of the race aircraft; the others were not checked.\n";
 // Heads the mismatch that ended a failed check list, in the Validate window.
 inline constexpr const char* kStoppedTheValidationText = "This one stopped the validation:\n";
 // At most this many lines of other mismatches after a failed check list.

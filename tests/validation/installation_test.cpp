@@ -37,6 +37,69 @@ class InstallationTest : public ::testing::Test {
   Harness h_;
 };
 
+// The release's data before the real reference values are in: the values it
+// knows and the flight-model digest are compared, the unknown rows are skipped,
+// and the Validate window says once how many values were checked. With every
+// value known there is no such line.
+TEST_F(InstallationTest, UnknownValuesAreSkippedAndCounted) {
+  const ReferenceAircraft& full = *FindReferenceAircraft(0);
+  std::vector<ConfigCheck> rows(full.value_checks, full.value_checks + full.value_check_count);
+  std::size_t known = 0;
+  for (ConfigCheck& row : rows) {
+    if (std::strcmp(row.section, "flight_tuning") == 0) {
+      ++known;
+    } else {
+      row.expected = nullptr;
+    }
+  }
+  ASSERT_GT(known, 0u);
+  ReferenceAircraft partial = full;
+  partial.value_checks = rows.data();
+  EXPECT_EQ(KnownValueCount(partial), known);
+  const std::string line = "This build knows " + std::to_string(known) + " of the " + std::to_string(rows.size()) +
+                           " configuration values of the race aircraft; the others were not checked.";
+  auto run = [&](const ReferenceAircraft& aircraft) {
+    h_.Profiles().ForgetFiles();
+    h_.server.reports.clear();  // no run thread: read and cleared on this one
+    h_.log.SetLogText(std::string());
+    const bool passed = h_.validator.ValidateAircraft(aircraft);
+    auto reports = h_.server.Reports();
+    return passed ? std::string("passed") : reports.empty() ? std::string("no report") : reports[0].message;
+  };
+  auto lines_saying = [&](const std::string& text) {
+    std::size_t count = 0;
+    const std::string all = h_.log.log_text();
+    for (std::size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
+    return count;
+  };
+
+  EXPECT_EQ(run(partial), "passed");
+  EXPECT_EQ(lines_saying(line), 1u) << h_.log.log_text();
+
+  // An unknown row may hold anything.
+  ASSERT_TRUE(ReplaceInFile(sim_.cfg("RD_P-51D_Mustang"), "number_of_exits=1.987", "number_of_exits=3"));
+  EXPECT_EQ(run(partial), "passed");
+  // The full data would have caught it, and says nothing about unchecked values.
+  EXPECT_NE(run(full).find("key: 'number_of_exits', value: '3' should be '1.987'"), std::string::npos);
+  EXPECT_EQ(lines_saying("configuration values of the race aircraft"), 0u) << h_.log.log_text();
+
+  // A known row is compared.
+  ASSERT_TRUE(ReplaceInFile(sim_.cfg("RD_P-51D_Mustang"), "parasite_drag_scalar=0.9", "parasite_drag_scalar=0.5"));
+  EXPECT_EQ(run(partial), "Bad config value. File: '" + Cfg("RD_P-51D_Mustang") +
+                              "', section: 'flight_tuning', key: 'parasite_drag_scalar', value: '0.5' should be "
+                              "'0.9'.\n");
+  EXPECT_EQ(lines_saying(line), 1u);
+  // The survey after a failure lists only what the build knows.
+  h_.validator.ReportOtherMismatches(partial);
+  EXPECT_EQ(lines_saying("number_of_exits"), 0u) << h_.log.log_text();
+  EXPECT_EQ(lines_saying("parasite_drag_scalar"), 1u) << h_.log.log_text();
+
+  // The digest is compared.
+  ReferenceAircraft other_digest = partial;
+  other_digest.air_digest.h0 ^= 1;
+  EXPECT_NE(run(other_digest).find(".air"), std::string::npos);
+}
+
 TEST_F(InstallationTest, EveryStandInAircraftPasses) {
   for (int32_t n = 0; n < 5; ++n) {
     EXPECT_EQ(Validate(n), "passed") << n;

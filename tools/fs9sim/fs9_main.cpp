@@ -445,6 +445,14 @@ class Simulator {
       window_.SubclassForeign();
     } else if (step == "mapped" && words.size() == 1) {
       Say("MAPPED %s", ::GetModuleHandleA("Volantis.dll") ? "yes" : "no");
+    } else if (step == "mapped" && words.size() == 2 && ParseNumber(words[1], a)) {
+      // A worker that ends after the unload keeps the module mapped until it
+      // has: wait for it, at most MS, running the loop meanwhile.
+      const DWORD start = ::GetTickCount();
+      while (::GetModuleHandleA("Volantis.dll") != nullptr && ::GetTickCount() - start < a) Pump(20);
+      Say("MAPPED %s", ::GetModuleHandleA("Volantis.dll") ? "yes" : "no");
+    } else if (step == "playing" && words.size() == 1) {
+      Say("SOUND %s", SoundPlaying() ? "playing" : "idle");
     } else if (step == "set" && words.size() == 3 && ParseDouble(words[2], value)) {
       if (words[1] == "lat") {
         memory_.SetLatitude(value);
@@ -516,6 +524,30 @@ class Simulator {
       return bad("unknown step or bad arguments");
     }
     return true;
+  }
+
+  // Whether the process plays a sound now: a sound asked for with SND_NOSTOP
+  // yields to one that plays (the call then fails). When nothing played, the
+  // probe's own silence is stopped again.
+  static bool SoundPlaying() {
+    using PlaySoundFunction = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);
+    HMODULE winmm = ::LoadLibraryA("winmm.dll");
+    if (winmm == nullptr) return false;
+    auto play = reinterpret_cast<PlaySoundFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(winmm, "PlaySoundA")));
+    bool playing = false;
+    if (play != nullptr) {
+      // A RIFF wave of 8 silent bytes: 8-bit mono at 8000 Hz.
+      static const unsigned char kSilence[52] = {
+          'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0, 0x40,
+          0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a', 8, 0, 0, 0, 128, 128, 128, 128, 128, 128,
+          128, 128};
+      const DWORD kMemory = 0x0004, kAsync = 0x0001, kNoStop = 0x0010;  // SND_MEMORY, SND_ASYNC, SND_NOSTOP
+      playing = !play(reinterpret_cast<LPCSTR>(kSilence), nullptr, kMemory | kAsync | kNoStop);
+      if (!playing) play(nullptr, nullptr, 0);
+    }
+    ::FreeLibrary(winmm);
+    return playing;
   }
 
   static std::vector<HWND> ThreadWindows() {
