@@ -114,6 +114,7 @@ class HangingResolver : public UdpChannel {
   std::atomic<bool> hang{true};
   Event entered{true, false};
   Event release{true, false};
+  Event returned{true, false};  // a look-up is past its wait
   SocketLibraryStart StartLibrary() override { return SocketLibraryStart::kStarted; }
   void StopLibrary() override {}
   std::unique_ptr<UdpSocket> OpenSocket(int& error) override {
@@ -124,6 +125,7 @@ class HangingResolver : public UdpChannel {
     entered.Set();
     if (hang) release.Wait(600000);
     address = UdpAddress{{10, 1, 2, 3}, 0};
+    returned.Set();
     return 0;
   }
 };
@@ -141,6 +143,7 @@ TEST(ResolveTest, TheEndAbandonsALookUpThatHangs) {
   EXPECT_TRUE(outcome.cancelled);
   // The abandoned look-up comes back on its own thread and ends there.
   resolver.release.Set();
+  EXPECT_EQ(resolver.returned.Wait(20000), WaitResult::kSignaled);
   // Already cancelled: no look-up at all.
   resolver.entered.Reset();
   EXPECT_TRUE(ResolveUnlessCancelled(resolver, "race.example.org", address, &end).cancelled);
