@@ -19,6 +19,10 @@
 #              still unsent); the validation accepted after it ends the
 #              automatic resends (the server has moved on to a new race): the
 #              results stay unsent in the record and are not sent
+#   shared     two installations (their own prefixes and simulator folders)
+#              share one data folder, which keeps the unsent results of a race;
+#              both simulators start at once while the server is slow to hand
+#              out a code: the results reach the server exactly once
 #   rejudge    the record of the "ok" race, copied out of the prefix, re-judged
 #              by volantis-replay agrees with itself
 #
@@ -30,7 +34,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 sim="$1"
 shift
-cases="${*:-down ended ok refused retryable rejudge}"
+cases="${*:-down ended ok refused retryable shared rejudge}"
 wanted() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 . "$here/through_server_lib.sh"
 # shellcheck disable=SC2086 # one argument for each case
@@ -350,6 +354,59 @@ SCRIPT
   expect_status "$name: the record says unsent" "$name" unsent
   record "$name" && expect_count "$name: the automatic resends closed" "$folder/results.txt" "resend=closed" 1
   [ "$failures" -eq "$before" ] || show "$name"
+fi
+
+# ------------------------------------------------------------------ shared
+if wanted shared; then
+  name=shared
+  before=$failures
+  prefix "$name"
+  install "$name"
+  control "reset=1&rule=submit_race_results:down"
+  race_script "$work/$name/race.txt" quit 3000
+  run "$name" race "$work/$name/race.txt"
+  expect_status "$name: the record says unsent" "$name" unsent
+  # The second installation's data folder is the first one's.
+  prefix "$name-2"
+  install "$name-2"
+  shared_data=""
+  for d in "$work/$name"/prefix/drive_c/users/*/AppData/Roaming/Volantis; do [ -d "$d" ] && shared_data="$d"; done
+  roaming=""
+  for d in "$work/$name-2"/prefix/drive_c/users/*/AppData/Roaming; do [ -d "$d" ] && roaming="$d"; done
+  if [ -z "$shared_data" ] || [ -z "$roaming" ]; then
+    fail "$name: no data folder to share ('$shared_data', '$roaming')"
+  else
+    rm -rf "$roaming/Volantis"
+    ln -s "$shared_data" "$roaming/Volantis"
+    # A slow code keeps the first sender inside its exchange while the other starts.
+    control "reset=1&rule=get_code:slow=8000"
+    cat >"$work/$name/both.txt" <<'SCRIPT'
+waitfor hooked 15000
+set crash 1
+set collisions 0
+post 1020
+wait 20000
+text Volantis Log
+quit
+SCRIPT
+    log_before=$(wc -l <"$VOLANTIS_RACE_LOG")
+    results_before=0
+    [ -f "$VOLANTIS_RACE_RESULTS" ] && results_before=$(wc -l <"$VOLANTIS_RACE_RESULTS")
+    run "$name" first "$work/$name/both.txt" &
+    first_run=$!
+    run "$name-2" second "$work/$name/both.txt" &
+    second_run=$!
+    wait "$first_run" "$second_run"
+    results_after=0
+    [ -f "$VOLANTIS_RACE_RESULTS" ] && results_after=$(wc -l <"$VOLANTIS_RACE_RESULTS")
+    expect_equal "$name: results recorded by the server" "$((results_after - results_before))" 1
+    expect_equal "$name: submissions accepted" \
+      "$(tail -n +"$((log_before + 1))" "$VOLANTIS_RACE_LOG" | grep -c 'op=submit_race_results&.* -> 200$')" 1
+    resends=$(cat "$work/$name/first.out" "$work/$name-2/second.out" | grep -c "TEXT| $resend_text")
+    if [ "$resends" -ge 1 ]; then pass "$name: resent ($resends resend lines)"; else fail "$name: no resend line"; fi
+    expect_status "$name: the record says sent" "$name" sent
+  fi
+  [ "$failures" -eq "$before" ] || { show "$name"; show "$name-2"; }
 fi
 
 # ------------------------------------------------------------------ rejudge
