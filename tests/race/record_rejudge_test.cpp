@@ -3,10 +3,13 @@
 // and all; and recording changes nothing the pilot sees.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/record_files_in.h"
@@ -167,7 +170,14 @@ TEST(RecordRejudgeTest, RecordingChangesNothingThePilotSees) {
 // The race server's side for a results submission: a code, then an OK.
 class AcceptingHttp : public HttpTransport {
  public:
+  // Set when a code is asked for; the code then comes after code_delay_ms.
+  Event code_asked{true, false};
+  std::atomic<uint32_t> code_delay_ms{0};
   HttpResult HttpGet(const HttpRequest& request) override {
+    if (request.path == kGetCodePath) {
+      code_asked.Set();
+      std::this_thread::sleep_for(std::chrono::milliseconds(code_delay_ms.load()));
+    }
     HttpResult answer;
     answer.status = 200;
     answer.body = request.path == kGetCodePath ? "1234567" : "ok";
@@ -191,10 +201,9 @@ std::string RunCommand(const std::string& command) {
   return output;
 }
 
-// The race starts while the race before it is still being submitted and a
-// resend looks for kept results (it finds none it may send: a newer race has
-// started): those lines go to their own record (or none), so the race's record
-// re-judges to agreement. The race is
+// The race starts while the module resends the unsent results of the race
+// before it and still submits an older race: those lines go to their own
+// records (or none), so the race's record re-judges to agreement. The race is
 // recorded through the writer thread, with its results kept at the finish.
 TEST(RecordRejudgeTest, ARaceRecordKeepsOnlyItsOwnLinesAndJudgesAgainToAgreement) {
   const std::string course = testing::ReadWholeFile(VOLANTIS_RACE_FIXTURES "/antimeridian.course");
@@ -214,32 +223,46 @@ TEST(RecordRejudgeTest, ARaceRecordKeepsOnlyItsOwnLinesAndJudgesAgainToAgreement
   live.settings.server_port = 8080;
   live.settings.player_name = "Ann Lee";
 
-  // The race just before this one.
-  RaceResults earlier;
-  earlier.lap_times = {61.5};
-  earlier.lap_skips = {0};
+  // An older race, still being submitted when this one starts, and the race
+  // just before this one, whose unsent results are resent meanwhile.
   ResultsSubmissionSettings settings = ResultsSubmissionSettings::From(live.settings);
   RaceRecordFacts facts;
-  earlier.record_name = live.records.BeginRace(facts);
-  ASSERT_FALSE(earlier.record_name.empty());
+  RaceResults older;
+  older.lap_times = {61.5};
+  older.lap_skips = {0};
+  older.record_name = live.records.BeginRace(facts);
+  RaceResults unsent;
+  unsent.lap_times = {58.25};
+  unsent.lap_skips = {1};
+  unsent.record_name = live.records.BeginRace(facts);
+  ASSERT_FALSE(older.record_name.empty());
+  ASSERT_FALSE(unsent.record_name.empty());
+  ASSERT_TRUE(live.records.WaitWritten(20000));
+  ASSERT_TRUE(journal.Begin(unsent.record_name, SubmissionFieldsOf(unsent, settings), "127.0.0.1", 8080));
+  ASSERT_TRUE(journal.SetStatus(unsent.record_name, SubmissionStatus::kUnsent));
 
   AcceptingHttp http;
   QuietSounds sounds;
   WorkerGroup workers;
   RaceResultsSender sender(*live.state.log, http, live.clock, sounds, workers);
   sender.SetJournal(&journal);
+  // The resend has chosen the newest record and waits for its code as the race starts.
+  http.code_delay_ms = 500;
+  ASSERT_TRUE(sender.StartResend());
+  ASSERT_EQ(http.code_asked.Wait(20000), WaitResult::kSignaled);
   live.Fly(FlightWithPauses(), [&] {
-    ASSERT_TRUE(sender.Start(earlier, settings));
-    ASSERT_TRUE(sender.StartResend());
+    http.code_delay_ms = 0;
+    ASSERT_TRUE(sender.Start(older, settings));
     ASSERT_TRUE(workers.WaitUntilNoneRuns(20000));
   });
   ASSERT_TRUE(live.state.finished);
   ASSERT_TRUE(live.records.WaitWritten(20000));
 
   const std::string shown = live.state.log->log_text();
+  ASSERT_NE(shown.find("Resending the results of the race of"), std::string::npos) << shown;
   ASSERT_NE(shown.find("Sent results to Tarvex ok."), std::string::npos) << shown;
   EXPECT_EQ(live.RecordFile("log.txt").find("Tarvex"), std::string::npos) << live.RecordFile("log.txt");
-  EXPECT_NE(live.RecordFile("log.txt", earlier.record_name).find("Sent results to Tarvex ok."), std::string::npos);
+  EXPECT_NE(live.RecordFile("log.txt", older.record_name).find("Sent results to Tarvex ok."), std::string::npos);
 
   const std::string folder = live.files.Join(live.files.RacesFolder(), live.state.record_name);
   const std::string verdict = RunCommand("\"" VOLANTIS_REPLAY_TOOL "\" \"" + folder + "\" 2>&1");
