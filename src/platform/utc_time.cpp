@@ -60,6 +60,11 @@ bool ParseUtcText(const std::string& text, int64_t* seconds) {
     const char c = text[i];
     if (kPattern[i] == 'd' ? (c < '0' || c > '9') : c != kPattern[i]) return false;
   }
+  return SecondsOfDateDigits(text, seconds);
+}
+
+bool SecondsOfDateDigits(const std::string& text, int64_t* seconds) {
+  if (text.size() < 19) return false;
   auto number = [&text](std::size_t at, std::size_t digits) {
     int value = 0;
     for (std::size_t i = 0; i < digits; ++i) value = value * 10 + (text[at + i] - '0');

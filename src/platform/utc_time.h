@@ -20,6 +20,10 @@ UtcDateTime UtcDateTimeOf(int64_t seconds_since_1970);
 std::string UtcText(int64_t seconds_since_1970);
 // The seconds of a text UtcText wrote; false when text is not one.
 bool ParseUtcText(const std::string& text, int64_t* seconds_since_1970);
+// The date and time of text whose first 19 characters hold its digits at the
+// places of "yyyy-mm-dd hh:mm:ss" (the caller has checked they are digits);
+// false when the text is shorter or a field is out of range.
+bool SecondsOfDateDigits(const std::string& text, int64_t* seconds);
 // Seconds since 1970 of a UTC date and time (the inverse of UtcDateTimeOf).
 int64_t SecondsOf(const UtcDateTime& time);
 // Now, in seconds since 1970.

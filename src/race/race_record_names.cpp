@@ -30,23 +30,7 @@ bool ParseRaceRecordName(const std::string& name, int64_t* started_utc) {
       if (name[i] < '0' || name[i] > '9') return false;
     }
   }
-  auto number = [&name](std::size_t at, std::size_t digits) {
-    int value = 0;
-    for (std::size_t i = 0; i < digits; ++i) value = value * 10 + (name[at + i] - '0');
-    return value;
-  };
-  UtcDateTime t;
-  t.year = number(0, 4);
-  t.month = number(5, 2);
-  t.day = number(8, 2);
-  t.hour = number(11, 2);
-  t.minute = number(14, 2);
-  t.second = number(17, 2);
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || t.second > 60) {
-    return false;
-  }
-  if (started_utc != nullptr) *started_utc = SecondsOf(t);
-  return true;
+  return SecondsOfDateDigits(name, started_utc);
 }
 
 }  // namespace volantis
