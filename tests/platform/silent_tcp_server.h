@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,14 @@ class SilentTcpServer {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
   }
+  // Whether any connection brought bytes holding this text. A test that
+  // marks its own request's path with it is not fooled by a request of an
+  // earlier test that the system's HTTP stack sends again later, when the new
+  // server happens to listen on the port the old one had.
+  bool Received(const std::string& marker) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_.find(marker) != std::string::npos;
+  }
 
  private:
   void Serve() {
@@ -67,8 +76,10 @@ class SilentTcpServer {
       for (Socket connection : connections_) {
         if (!FD_ISSET(connection, &readable)) continue;
         char buffer[2048];
-        if (::recv(connection, buffer, sizeof(buffer), 0) > 0) {
+        const int got = static_cast<int>(::recv(connection, buffer, sizeof(buffer), 0));
+        if (got > 0) {
           std::lock_guard<std::mutex> lock(mutex_);
+          if (received_.size() < kKeptBytes) received_.append(buffer, static_cast<size_t>(got));
           ++requests_;
           changed_.notify_all();
         }
@@ -83,6 +94,8 @@ class SilentTcpServer {
   std::mutex mutex_;
   std::condition_variable changed_;
   int requests_ = 0;
+  static constexpr size_t kKeptBytes = 1 << 16;
+  std::string received_;  // what arrived, up to kKeptBytes
 };
 
 }  // namespace volantis::testing
