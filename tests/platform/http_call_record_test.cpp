@@ -193,8 +193,17 @@ TEST(HttpCallRecordTest, ACancelAtEachCallClosesNoHandleInUseAndStartsNoCallAfte
     };
     std::unique_ptr<HttpTransport> transport = MakeWatchedHttpTransport(ShortPauses(), record);
     const HttpResult result = transport->HttpGet(RequestTo(server.port(), end));
-    EXPECT_EQ(result.status, kInternetOperationCancelled);
-    EXPECT_FALSE(result.error_text.empty());
+    if (result.status == 200) {
+      // The cancel reaches the request's own calls through the bounded
+      // transport's waiting thread. A request that came back whole before
+      // that (possible only when the cancel landed during a call) keeps the
+      // answer the server gave: an answer given is never reported as lost.
+      EXPECT_TRUE(landing.during) << record->Text();
+      EXPECT_EQ(result.body.size(), 10000u);
+    } else {
+      EXPECT_EQ(result.status, kInternetOperationCancelled);
+      EXPECT_FALSE(result.error_text.empty());
+    }
     ASSERT_EQ(record->worker_ended.Wait(20000), WaitResult::kSignaled) << record->Text();
     EXPECT_TRUE(fired);
     EXPECT_EQ(record->Faults(), "") << record->Text();
