@@ -36,6 +36,12 @@ with_module="$(grep -m1 '^UI-DELAY' "$out/simulator-output.txt" | tr -d '\r' || 
 without_module="$(grep -m1 '^UI-DELAY' "$out/simulator-output-without-module.txt" | tr -d '\r' || true)"
 echo "   with the module:    ${with_module:-(not measured)}"
 echo "   without the module: ${without_module:-(not measured)}"
+# Where the late messages came: the script's steps with the worst delays (a
+# step counts the messages delivered from its start to the next step's).
+echo "   the steps with the worst delays, with the module:"
+grep '^UI-DELAY-STEP' "$out/simulator-output.txt" | tr -d '\r' | sed 's/^UI-DELAY-STEP /     /' || true
+echo "   and without the module:"
+grep '^UI-DELAY-STEP' "$out/simulator-output-without-module.txt" | tr -d '\r' | sed 's/^UI-DELAY-STEP /     /' || true
 
 for bmp in "$out"/sim/*.bmp; do
   [ -e "$bmp" ] || continue

@@ -31,6 +31,9 @@
 namespace fs9sim {
 namespace {
 
+// How many steps the UI-DELAY report names, worst first.
+constexpr size_t kUiDelayStepsShown = 6;
+
 struct Options {
   int menu_delay_ms = 0;  // -1: only the script gives the bar
   std::string window_class = "FS98MAIN";
@@ -170,7 +173,7 @@ class Simulator {
 
     int code = 0;
     for (size_t i = 0; i < lines_.size() && !quit_; ++i) {
-      probe_.SetStep(steps_[i].c_str());
+      probe_.SetStep(steps_[i].c_str(), i + 1);
       if (!RunStep(i + 1, lines_[i], code)) return 2;
       Pump(0);
     }
@@ -291,6 +294,14 @@ class Simulator {
     Say("UI-DELAY worst_ms=%.1f step=\"%s\" probes=%lld over_20ms=%lld p99_ms=%.0f p99.9_ms=%.0f", probe_.worst_ms(),
         probe_.worst_step(), static_cast<long long>(probe_.delivered()), static_cast<long long>(probe_.over_20ms()),
         probe_.Percentile(0.99), probe_.Percentile(0.999));
+    // Where the late messages came: the steps with the worst delays (a step
+    // counts the messages delivered from its start to the next step's).
+    for (const auto& step : probe_.WorstSteps(kUiDelayStepsShown)) {
+      if (step.delivered == 0) continue;
+      Say("UI-DELAY-STEP worst_ms=%.1f over_20ms=%lld probes=%lld line=%u step=\"%s\"", step.worst_ms,
+          static_cast<long long>(step.over_20ms), static_cast<long long>(step.delivered),
+          static_cast<unsigned>(step.line), step.step);
+    }
   }
 
   // Runs the message loop for the given time.

@@ -1,5 +1,7 @@
 #include "ui_delay_probe.h"
 
+#include <algorithm>
+
 namespace fs9sim {
 
 namespace {
@@ -43,6 +45,29 @@ bool UiDelayProbe::Start() {
   return thread_ != nullptr;
 }
 
+void UiDelayProbe::SetStep(const char* step, size_t line) {
+  step_ = step;
+  for (size_t i = 0; i < steps_.size(); ++i) {
+    if (steps_[i].step == step && steps_[i].line == line) {
+      current_step_ = i;
+      return;
+    }
+  }
+  StepFigures figures;
+  figures.step = step;
+  figures.line = line;
+  steps_.push_back(figures);
+  current_step_ = steps_.size() - 1;
+}
+
+std::vector<UiDelayProbe::StepFigures> UiDelayProbe::WorstSteps(size_t count) const {
+  std::vector<StepFigures> worst = steps_;
+  std::stable_sort(worst.begin(), worst.end(),
+                   [](const StepFigures& a, const StepFigures& b) { return a.worst_ms > b.worst_ms; });
+  if (worst.size() > count) worst.resize(count);
+  return worst;
+}
+
 void UiDelayProbe::LoopEntered() { counting_from_ = Now(); }
 
 DWORD WINAPI UiDelayProbe::Ticker(LPVOID self_pointer) {
@@ -70,6 +95,12 @@ void UiDelayProbe::Delivered(uint32_t stamp) {
   ++delivered_;
   ++per_ms_[late_ms >= kLongestMs ? kLongestMs : static_cast<int>(late_ms)];
   if (late_ms > 20.0) ++over_20ms_;
+  if (!steps_.empty()) {
+    StepFigures& step = steps_[current_step_];
+    ++step.delivered;
+    if (late_ms > 20.0) ++step.over_20ms;
+    if (late_ms > step.worst_ms) step.worst_ms = late_ms;
+  }
   if (late_ms > worst_ms_) {
     worst_ms_ = late_ms;
     worst_step_ = step_;

@@ -9,7 +9,9 @@
 // was last entered is not counted.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace fs9sim {
 
@@ -27,8 +29,21 @@ class UiDelayProbe {
   // The loop is entered: from now on delays count.
   void LoopEntered();
   // The step the script runs now (kept with the worst delay), a literal or a
-  // text that lives as long as the script.
-  void SetStep(const char* step) { step_ = step; }
+  // text that lives as long as the script, and its line (0: none).
+  void SetStep(const char* step, size_t line = 0);
+
+  // The figures of one step of the script: the messages delivered while it ran
+  // (its own work and the loop that followed it), the worst delay and how many
+  // came more than 20 ms late.
+  struct StepFigures {
+    const char* step = "";
+    size_t line = 0;
+    int64_t delivered = 0;
+    int64_t over_20ms = 0;
+    double worst_ms = 0;
+  };
+  // The steps with the worst delays, worst first, at most count of them.
+  std::vector<StepFigures> WorstSteps(size_t count) const;
 
   double worst_ms() const { return worst_ms_; }
   const char* worst_step() const { return worst_step_; }
@@ -56,6 +71,8 @@ class UiDelayProbe {
   int64_t over_20ms_ = 0;
   static constexpr int kLongestMs = 5000;
   int64_t per_ms_[kLongestMs + 1] = {};  // messages by whole milliseconds late
+  std::vector<StepFigures> steps_;
+  size_t current_step_ = 0;  // index into steps_, when steps_ is not empty
 };
 
 }  // namespace fs9sim
