@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "core/settings_profile.h"
 #include "fake_settings.h"
 #include "platform/settings_store.h"
@@ -410,24 +414,26 @@ TEST(ResultsWindow, EmptyServerAddressGivesAnEmptyHostPart) {
   EXPECT_EQ(ItemText(results.window(), IDC_ADDRESS), "http://:80/validate?op=show_race_results");
 }
 
+struct WindowListSearch {
+  const std::vector<HWND>* known;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectNewProcessWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowListSearch*>(data);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) &&
+      std::find(search->known->begin(), search->known->end(), window) == search->known->end()) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
 // The visible top-level windows of this process (any thread), other than those given.
 std::vector<HWND> NewProcessWindows(const std::vector<HWND>& known) {
-  struct Search {
-    const std::vector<HWND>* known;
-    std::vector<HWND> found;
-  } search{&known, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        ::GetWindowThreadProcessId(window, &process);
-        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) &&
-            std::find(s->known->begin(), s->known->end(), window) == s->known->end()) {
-          s->found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowListSearch search{&known, {}};
+  ::EnumWindows(CollectNewProcessWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
