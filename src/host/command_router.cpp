@@ -66,10 +66,12 @@ void CommandRouter::RunCommand(uint32_t command) {
       targets_.StartRace();
       break;
     case kCmdRaceFinished: {
-      // The judge notes which race finished before it posts the command: if a
-      // newer race was started first, that one must go on.
+      // The judge notes which race finished before it posts the command. A
+      // Race Finished with no finish noted came from elsewhere, and one for a
+      // race that a newer one replaced is late: the race running goes on and
+      // nothing is submitted.
       const uint32_t finished = targets_.TakeFinishedRace();
-      if (finished != 0 && finished != targets_.CurrentRaceSerial()) break;
+      if (finished == 0 || finished != targets_.CurrentRaceSerial()) break;
       targets_.StopRace();
       targets_.StartResultsSubmission();
       break;

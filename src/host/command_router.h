@@ -19,9 +19,9 @@ class CommandRouter {
 
   // message and word_param as the window procedure received them. A command is
   // matched against the whole 32-bit word parameter, so a notification code in
-  // the high half makes it a different command. A Race Finished whose finish
-  // the judge announced for an earlier race than the current one does
-  // nothing. Exceptions of the targets pass through to the caller; the paused flag
+  // the high half makes it a different command. A Race Finished acts only
+  // when the judge announced the finish of the current race; any other (none
+  // announced, or an earlier race's) does nothing. Exceptions of the targets pass through to the caller; the paused flag
   // is cleared on the way out regardless.
   void Route(uint32_t message, uint32_t word_param);
 

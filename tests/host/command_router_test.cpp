@@ -165,14 +165,14 @@ TEST_F(CommandRouterTest, MessagesOtherThanCommandsAndTheirParameters) {
   }
 }
 
-TEST_F(CommandRouterTest, RaceFinishedOfAnEarlierRaceDoesNothing) {
+TEST_F(CommandRouterTest, RaceFinishedActsOnlyForTheCurrentRacesAnnouncedFinish) {
   struct FinishCase {
     const char* name;
     uint32_t announced;  // the race whose finish the judge noted (0: none)
     Calls expected;
   } const cases[] = {
       {"the current race finished", 3, {"StopRace", "StartResultsSubmission"}},
-      {"no finish announced: a Race Finished from elsewhere", 0, {"StopRace", "StartResultsSubmission"}},
+      {"no finish announced: a Race Finished from elsewhere", 0, {}},
       {"the race before finished, but a newer one started first", 2, {}},
       {"a race not started yet", 4, {}},
   };
@@ -183,6 +183,8 @@ TEST_F(CommandRouterTest, RaceFinishedOfAnEarlierRaceDoesNothing) {
     EXPECT_EQ(targets.calls, c.expected) << c.name;
     EXPECT_EQ(targets.finished_serial, 0u) << c.name << ": the handler takes the finish";
   }
+  targets.race_serial = 0;  // before the first race: "none" on both sides is no match
+  EXPECT_EQ(Route(kMsgCommand, kCmdRaceFinished), Calls{}) << "a Race Finished before any race";
 }
 
 TEST_F(CommandRouterTest, StopRaceStopsOnlyTheRaceItAskedAbout) {

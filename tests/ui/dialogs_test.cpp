@@ -4,8 +4,14 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <docobj.h>
+#include <mshtmhst.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "core/settings_profile.h"
 #include "fake_settings.h"
@@ -14,6 +20,7 @@
 #include "platform/worker_group.h"
 #include "ui/win32/browser_host.h"
 #include "ui/win32/browser_warm_up.h"
+#include "ui/win32/com_ptr.h"
 #include "ui/win32/hot_key_win32.h"
 #include "ui/win32/module_windows.h"
 #include "ui/win32/results_window.h"
@@ -429,10 +436,53 @@ TEST(ResultsWindow, EmptyServerAddressGivesAnEmptyHostPart) {
   EXPECT_EQ(ItemText(results.window(), IDC_ADDRESS), "http://:80/validate?op=show_race_results");
 }
 
-// A results page with a script error or an alert() must never open a box that
-// stops the simulator: the control runs silent, and the site answers the page's
-// message boxes itself, showing nothing.
+struct WindowListSearch {
+  const std::vector<HWND>* known;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectNewProcessWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowListSearch*>(data);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) &&
+      std::find(search->known->begin(), search->known->end(), window) == search->known->end()) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+// The visible top-level windows of this process (any thread), other than those given.
+std::vector<HWND> NewProcessWindows(const std::vector<HWND>& known) {
+  WindowListSearch search{&known, {}};
+  ::EnumWindows(CollectNewProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Boxes that a call opened while it ran (seen and closed by a thread timer,
+// which a box's own loop serves), so a box fails the test instead of hanging it.
+std::vector<std::string> g_boxes_seen;
+std::vector<HWND> g_windows_before;
+void CALLBACK CloseNewBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND box : NewProcessWindows(g_windows_before)) {
+    g_boxes_seen.push_back(testing::WindowText(box));
+    g_windows_before.push_back(box);
+    ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    ::PostMessageA(box, WM_CLOSE, 0, 0);
+  }
+}
+
+// A results page's engine asks the control's client site before it shows a
+// box of the page: alert() and confirm() go to IDocHostShowUI::ShowMessage, a
+// script error to IOleCommandTarget::Exec(OLECMDID_SHOWSCRIPTERROR) of the
+// host's command group. (This Wine has no engine to run a page, so the test
+// asks the site the control holds the way the engine does.) Each is answered
+// by the site itself: no window opens anywhere in the process, a script error
+// lets the page's scripts go on, and the control is silent for boxes of its own.
 TEST(ResultsWindow, ThePageCannotOpenDialogBoxes) {
+  // {C4D244B0-D43E-11CF-893B-00AA00BDCE1A} and {F38BC242-B950-11D1-8918-00C04FC2C836}
+  const IID show_ui_id = {0xC4D244B0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+  const GUID host_commands = {0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
   HostWindow host;
   AppSettings settings;
   settings.server_ip = "127.0.0.1";
@@ -441,11 +491,47 @@ TEST(ResultsWindow, ThePageCannotOpenDialogBoxes) {
   results.ShowResultsPage();
   HWND browser = ::GetDlgItem(results.window(), IDC_BROWSER);
   ASSERT_TRUE(win32::BrowserControlCreated(browser));
-  const win32::BrowserQuietness quietness = win32::BrowserQuietnessOf(browser);
-  EXPECT_TRUE(quietness.silent);
-  EXPECT_TRUE(quietness.page_boxes_suppressed);
+  EXPECT_TRUE(win32::BrowserControlSilent(browser));
+  win32::ComPtr<IDocHostShowUI> show_ui;
+  ASSERT_EQ(win32::QueryBrowserControlSite(browser, show_ui_id, show_ui.put()), S_OK)
+      << "the site the control holds answers the page's boxes";
+  win32::ComPtr<IOleCommandTarget> commands;
+  ASSERT_EQ(win32::QueryBrowserControlSite(browser, IID_IOleCommandTarget, commands.put()), S_OK)
+      << "and the engine's questions";
+
   Pump();
-  EXPECT_EQ(FindThreadWindow("TarvexCheck"), nullptr);
+  g_boxes_seen.clear();
+  g_windows_before = NewProcessWindows({});
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, CloseNewBoxes);
+  wchar_t text[] = L"Are you sure?";
+  wchar_t caption[] = L"Message from webpage";
+  const struct {
+    const char* name;
+    DWORD type;
+  } boxes[] = {{"alert()", MB_OK | MB_ICONWARNING}, {"confirm()", MB_OKCANCEL | MB_ICONQUESTION}};
+  for (const auto& box : boxes) {
+    LRESULT answer = -1;
+    EXPECT_EQ(show_ui->ShowMessage(browser, text, caption, box.type, nullptr, 0, &answer), S_OK)
+        << box.name << ": the host took the box";
+    EXPECT_TRUE(answer == IDOK || answer == IDCANCEL) << box.name << ": the page reads an answer, " << answer;
+  }
+  VARIANT go_on;
+  ::VariantInit(&go_on);
+  EXPECT_EQ(commands->Exec(&host_commands, OLECMDID_SHOWSCRIPTERROR, OLECMDEXECOPT_DODEFAULT, nullptr, &go_on), S_OK)
+      << "the host took the script error";
+  EXPECT_EQ(go_on.vt, VT_BOOL);
+  EXPECT_EQ(go_on.boolVal, VARIANT_TRUE) << "the page's scripts go on";
+  VARIANT ignored;
+  ::VariantInit(&ignored);
+  EXPECT_NE(commands->Exec(&host_commands, OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT, nullptr, &ignored), S_OK)
+      << "other questions are left to the control";
+  EXPECT_NE(commands->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, OLECMDEXECOPT_DODEFAULT, nullptr, &ignored), S_OK)
+      << "the script error is answered only in the host's command group";
+  Pump();
+  CloseNewBoxes(nullptr, 0, 0, 0);
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(g_boxes_seen, std::vector<std::string>{}) << "no window opened";
+  EXPECT_TRUE(::IsWindowVisible(results.window()));
 }
 
 // Escape hides the window wherever the focus is: in the address box, and inside

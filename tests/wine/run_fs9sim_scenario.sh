@@ -11,6 +11,11 @@
 #                     started with these options in a network namespace of its
 #                     own (tools/netns/with-race-server.sh; needs root and the
 #                     native half's build, else the scenario is skipped: 77)
+#   race: sprint      the race server's course is the two-gate sprint
+#                     (fixtures/two_gate_sprint.course, its race aircraft the
+#                     P-51D) and the working folder holds the stand-in
+#                     installation of the race aircraft, so a validation passes
+#                     and the script can fly the course (implies a server)
 #   settings: PLAYER SERVER PORT [VALUE...]
 #                     the pilot's settings in the run's Wine prefix, as
 #                     tools/wine/store-settings.sh takes them; @server and @port
@@ -19,7 +24,9 @@
 #                     so sounds really play
 #   quit-within: MS   the unload's "QUIT ms=" figure must stay within MS (a
 #                     guard against a hanging quit; the figure is always shown)
-#   --- script       the fs9.exe script
+#   --- script       the fs9.exe script; a line "include NAME" stands for the
+#                    steps of fixtures/NAME (e.g. sprint_validate.txt: validate
+#                    against the race server; sprint_lap.txt: fly the sprint's lap)
 #   --- expect       literal texts that must appear in the output in this
 #                    order (a text may follow the previous one in the same line)
 #   --- reject       literal texts that must appear nowhere in the output
@@ -33,19 +40,23 @@ scenario="$2"
 name="$(basename "$scenario" .scn)"
 header() { sed -n "s/^$1:[[:space:]]*//p" "$scenario" | head -1; }
 
+. "$here/through_server_lib.sh"
 server_options="$(header server)"
-if [ -n "$server_options" ] && [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
-  servers=""
-  for b in native native-asan native-tsan native-bench; do
-    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
-  done
+race="$(header race)"
+course_options=()
+case "$race" in
+  "") ;;
+  sprint) course_options=("${sprint_server_options[@]}") ;;
+  *) echo "FAIL: race takes sprint"; exit 1 ;;
+esac
+if { [ -n "$server_options" ] || [ -n "$race" ]; } && [ -z "${VOLANTIS_RACE_SERVER:-}" ]; then
   # shellcheck disable=SC2086
-  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" $server_options -- "$0" "$@"
+  with_race_server "${course_options[@]}" $server_options -- "$0" "$@"
 fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/fs9sim-$name-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
-cp -a "$sim/." "$work/"
+if [ -n "$race" ]; then install_sim "$work"; else cp -a "$sim/." "$work/"; fi
 
 options="$(sed -n 's/^options:[[:space:]]*//p' "$scenario" | head -1)"
 for file in $(sed -n 's/^files:[[:space:]]*//p' "$scenario" | head -1); do
@@ -53,7 +64,13 @@ for file in $(sed -n 's/^files:[[:space:]]*//p' "$scenario" | head -1); do
 done
 expected_exit="$(sed -n 's/^exit:[[:space:]]*//p' "$scenario" | head -1)"
 expected_exit="${expected_exit:-0}"
-awk '/^--- /{section=$2; next} section=="script"' "$scenario" >"$work/script.txt"
+awk '/^--- /{section=$2; next} section=="script"' "$scenario" |
+  while IFS= read -r line; do
+    case "$line" in
+      "include "*) cat "$here/fixtures/${line#include }" || echo "include of a missing file: $line" ;;
+      *) printf '%s\n' "$line" ;;
+    esac
+  done >"$work/script.txt"
 awk '/^--- /{section=$2; next} section=="expect" && NF' "$scenario" >"$work/expect.txt"
 awk '/^--- /{section=$2; next} section=="reject" && NF' "$scenario" >"$work/reject.txt"
 

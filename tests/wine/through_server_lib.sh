@@ -6,17 +6,26 @@
 # The native half's builds, where the race server and the replay tool are looked for.
 native_builds="native native-asan native-tsan native-bench"
 
+# The course most races of these tests fly, and the race aircraft it is flown with.
+sprint_server_options=(--aircraft 0 --course "$root/tests/wine/fixtures/two_gate_sprint.course")
+
+# with_race_server [SERVER_OPTIONS...] -- COMMAND ARGS...: runs COMMAND under a
+# stand-in race server in a namespace of its own (tools/netns/with-race-server.sh)
+# in place of this shell.
+with_race_server() {
+  local servers="" b
+  for b in $native_builds; do
+    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
+  done
+  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" "$@"
+}
+
 # under_race_server SCRIPT ARGS...: runs SCRIPT again under a stand-in race
 # server in a namespace of its own (the two-gate sprint as its course), unless
 # it runs under one already.
 under_race_server() {
   [ -n "${VOLANTIS_RACE_SERVER:-}" ] && return 0
-  local servers="" b
-  for b in $native_builds; do
-    servers="$servers:$root/build/$b/tools/race-server/volantis-race-server"
-  done
-  exec "$root/tools/netns/with-race-server.sh" "${servers#:}" --aircraft 0 \
-    --course "$root/tests/wine/fixtures/two_gate_sprint.course" -- "$@"
+  with_race_server "${sprint_server_options[@]}" -- "$@"
 }
 
 server_url="http://${VOLANTIS_RACE_SERVER:-}:${VOLANTIS_RACE_PORT:-}"

@@ -3,6 +3,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <ocidl.h>
+#include <docobj.h>
 #include <mshtmhst.h>
 
 #include <vector>
@@ -20,15 +21,21 @@ constexpr DISPID kNavigateDispatchId = 0x68;
 constexpr DISPID kSilentDispatchId = 0x226;
 // {C4D244B0-D43E-11CF-893B-00AA00BDCE1A}
 constexpr IID kDocHostShowUiId = {0xC4D244B0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+// {B722BCCB-4E68-101B-A2BC-00AA00404770}
+constexpr IID kOleCommandTargetId = {0xB722BCCB, 0x4E68, 0x101B, {0xA2, 0xBC, 0x00, 0xAA, 0x00, 0x40, 0x47, 0x70}};
+// {F38BC242-B950-11D1-8918-00C04FC2C836}: the commands a page's engine asks its host.
+constexpr GUID kDocHostCommandGroup = {0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
 
 // The container side the control talks to. Reference-counted on the one thread.
 // As the page's host it also answers the page's message boxes (alert, confirm)
-// itself, showing nothing: a modal box from a web page must never hold the
+// itself, showing nothing, and takes the page's script errors the same way
+// (the page's scripts go on): a modal box from a web page must never hold the
 // simulator.
 class BrowserSite final : public IOleClientSite,
                           public IOleInPlaceSite,
                           public IOleInPlaceFrame,
-                          public IDocHostShowUI {
+                          public IDocHostShowUI,
+                          public IOleCommandTarget {
  public:
   explicit BrowserSite(HWND window) : window_(window) {}
 
@@ -43,6 +50,8 @@ class BrowserSite final : public IOleClientSite,
       *object = static_cast<IOleInPlaceFrame*>(this);
     } else if (IsEqualIID(iid, kDocHostShowUiId)) {
       *object = static_cast<IDocHostShowUI*>(this);
+    } else if (IsEqualIID(iid, kOleCommandTargetId)) {
+      *object = static_cast<IOleCommandTarget*>(this);
     } else {
       *object = nullptr;
       return E_NOINTERFACE;
@@ -127,6 +136,24 @@ class BrowserSite final : public IOleClientSite,
   }
   HRESULT STDMETHODCALLTYPE ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
 
+  // IOleCommandTarget: of the engine's questions only the script error is
+  // answered, as shown, with "go on running the page's scripts"; the rest are
+  // left to the control.
+  HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG, OLECMD*, OLECMDTEXT*) override {
+    return group != nullptr && IsEqualGUID(*group, kDocHostCommandGroup) ? OLECMDERR_E_NOTSUPPORTED
+                                                                         : OLECMDERR_E_UNKNOWNGROUP;
+  }
+  HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override {
+    if (group == nullptr || !IsEqualGUID(*group, kDocHostCommandGroup)) return OLECMDERR_E_UNKNOWNGROUP;
+    if (command != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+    if (out != nullptr) {
+      ::VariantClear(out);
+      out->vt = VT_BOOL;
+      out->boolVal = VARIANT_TRUE;
+    }
+    return S_OK;
+  }
+
  private:
   ~BrowserSite() = default;
   HWND window_;
@@ -171,14 +198,16 @@ class BrowserHost {
     return silent;
   }
 
-  // Whether the page's message boxes are answered by the site without showing anything.
-  bool page_boxes_suppressed() {
-    if (site_ == nullptr) return false;
-    ComPtr<IDocHostShowUI> show_ui;
-    if (FAILED(site_->QueryInterface(kDocHostShowUiId, show_ui.put()))) return false;
-    LRESULT answer = 0;
-    wchar_t text[] = L"alert";
-    return show_ui->ShowMessage(window_, text, text, MB_OK, nullptr, 0, &answer) == S_OK && answer == IDOK;
+  // An interface of the client site as the control holds it.
+  HRESULT QueryControlSite(REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (!object_) return E_FAIL;
+    ComPtr<IOleClientSite> held;
+    const HRESULT result = object_->GetClientSite(reinterpret_cast<IOleClientSite**>(held.put()));
+    if (FAILED(result)) return result;
+    if (!held) return E_FAIL;
+    return held->QueryInterface(iid, object);
   }
 
   void Close() {
@@ -307,13 +336,18 @@ bool BrowserControlCreated(HWND host) {
   return browser != nullptr && browser->created();
 }
 
-BrowserQuietness BrowserQuietnessOf(HWND host) {
-  BrowserQuietness quietness;
-  if (BrowserHost* browser = HostOf(host)) {
-    quietness.silent = browser->silent();
-    quietness.page_boxes_suppressed = browser->page_boxes_suppressed();
+bool BrowserControlSilent(HWND host) {
+  BrowserHost* browser = HostOf(host);
+  return browser != nullptr && browser->silent();
+}
+
+HRESULT QueryBrowserControlSite(HWND host, REFIID iid, void** object) {
+  BrowserHost* browser = HostOf(host);
+  if (browser == nullptr) {
+    if (object != nullptr) *object = nullptr;
+    return E_FAIL;
   }
-  return quietness;
+  return browser->QueryControlSite(iid, object);
 }
 
 HRESULT NavigateBrowser(HWND host, const std::string& address) {

@@ -19,14 +19,14 @@ void UnregisterBrowserHostClass(HINSTANCE module);
 // True when the window hosts a created browser control.
 bool BrowserControlCreated(HWND host);
 
-// How the hosted control keeps dialog boxes away from the simulator: its Silent
-// property (as it reads back), and the site's own answer to the page's message
-// boxes (alert, confirm), which shows nothing. Exposed for tests.
-struct BrowserQuietness {
-  bool silent = false;
-  bool page_boxes_suppressed = false;
-};
-BrowserQuietness BrowserQuietnessOf(HWND host);
+// How the hosted control keeps dialog boxes away from the simulator, exposed
+// for tests: its Silent property as it reads back (no boxes of the control's
+// own), and an interface of the client site the control holds, which the
+// page's engine asks before it shows a box of the page (alert, confirm) or a
+// script error; the site answers them itself and shows nothing. E_FAIL when
+// there is no control.
+bool BrowserControlSilent(HWND host);
+HRESULT QueryBrowserControlSite(HWND host, REFIID iid, void** object);
 
 // Navigates the control to address: the control's dispatch method 0x68 with the
 // address and four empty optional arguments. The call's result, or E_FAIL when
