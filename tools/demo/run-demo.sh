@@ -145,7 +145,7 @@ if [ -d "$out/race-record" ]; then
   mkdir -p "$out/comparison"
   set +e
   build/native/tools/replay/volantis-replay --compare "$out/comparison" "$out/race-record" \
-    tools/demo/second-pilot >"$out/comparison.txt"
+    tools/demo/second-pilot >"$out/comparison.txt" 2>&1
   rc=$?
   set -e
   if [ $rc -eq 0 ]; then
@@ -161,7 +161,8 @@ if [ -d "$out/race-record" ]; then
     echo "   the comparison: build/demo/comparison/index.html (with ranking.csv, laps.csv, map.svg, gaps.svg)"
     if [ -s "$out/6-comparison.png" ]; then echo "   its picture: build/demo/6-comparison.png"; fi
   else
-    echo "   volantis-replay could not compare the two records (exit code $rc)"
+    echo "   volantis-replay could not compare the two records (exit code $rc):"
+    sed 's/^/   /' "$out/comparison.txt"
   fi
 else
   echo "   no race record of the demo pilot: step skipped"
