@@ -44,7 +44,7 @@ void CheckSpeed(RaceState& state, const RaceServices& services, double lat, doub
 void JudgeCrossing(RaceState& state, const RaceServices& services, const std::vector<std::unique_ptr<Gate>>& gates,
                    const Sample& sample) {
   const Sample previous{state.prev_lat, state.prev_lon, state.prev_alt};
-  const int32_t idx = FindCrossedGate(gates, previous, sample);
+  const int32_t idx = state.crossing_judge.Find(gates, previous, sample);
   if (idx == -1) return;
 
   const int32_t n = static_cast<int32_t>(gates.size());

@@ -12,6 +12,7 @@
 #include "core/log_window.h"
 #include "core/race_definition.h"
 #include "platform/sync.h"
+#include "race/gate_crossing.h"
 #include "race/race_results.h"
 
 namespace volantis {
@@ -90,6 +91,8 @@ struct RaceState {
   double clock_offset = 0;     // local clock minus the server's, seconds
   double best_round_trip = 0;  // seconds
   int32_t aircraft_type = 0;
+  // The gate search with what it keeps of the course between cycles (monitor thread).
+  GateCrossingJudge crossing_judge;
 };
 
 // The race number that follows serial, skipping 0.

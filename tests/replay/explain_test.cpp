@@ -277,6 +277,20 @@ TEST(ExplainCrossingTest, InterpolatesTheKnownCrossingInstant) {
   }
 }
 
+// A start gate met a fraction of a millisecond before the sample that started
+// the timing: its interpolated instant is a hair below zero, shown as 0.000
+// like every other figure, never "-0.000".
+TEST(ExplainCrossingTest, AHairBeforeZeroIsShownAsZero) {
+  // Row 10 is taken at 0.4002 s (its jitter is +0.2 ms); the gate is met at 0.4 s.
+  const Flight flight({{0.005, kSpeed * 0.4}, {0.005, -0.03}}, kSpeed);
+  const Replayed r = Replay("laps=1;max_knots=450;gate=0,0,0.01,0,0,0", flight.Rows());
+  ASSERT_EQ(r.explanation.crossings.size(), 1u) << r.text;
+  EXPECT_LT(r.explanation.crossings[0].interpolated, 0);
+  EXPECT_GT(r.explanation.crossings[0].interpolated, -0.0005);
+  EXPECT_NE(r.text.find("sampled 0.000 s, interpolated 0.000 s."), std::string::npos) << r.text;
+  EXPECT_EQ(r.text.find("-0.000"), std::string::npos) << r.text;
+}
+
 // Each flag names the first sample that set it with the value the monitor read.
 TEST(ExplainFlagTest, FirstSampleAndValue) {
   Flight flight({{0.005, 0.002}, {0.005, -0.05}}, kSpeed);

@@ -10,8 +10,9 @@
 # Everything it produces lands in build/demo/: the simulator's output, the window
 # texts, pictures of the windows (*.png), the race server's results
 # (results.jsonl) and its results page (results-page.html, 4-results-page.png),
-# the race explained and mapped, and the module's race record re-judged
-# (race-record/, race-rejudged.txt).
+# the module's race record re-judged (race-record/, race-rejudged.txt), the race
+# explained and mapped from that record, and the demo pilot compared with a
+# second pilot's record (comparison/, 6-comparison.png).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -83,22 +84,6 @@ if command -v chromium >/dev/null && [ -s "$out/results-page.html" ]; then
 fi
 
 echo
-echo "== the race explained and mapped by the module's own judge (volantis-replay --explain --map)"
-# The server's course file has one entry a line; the replay tool takes the race
-# start info as the module receives it.
-grep -v '^#' "$out/demo.course" | grep -v '^$' | paste -sd';' >"$out/race-start-info.txt"
-build/native/tools/replay/volantis-replay --explain --map "$out/race-map.svg" \
-  "$out/race-start-info.txt" "$out/demo.csv" >"$out/race-explained.txt"
-grep '^EXPLAIN' "$out/race-explained.txt" | sed 's/^/   /'
-if command -v chromium >/dev/null; then
-  profile="$(mktemp -d)"
-  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
-    --window-size=640,960 --screenshot="$out/5-race-map.png" "file://$out/race-map.svg" >/dev/null 2>&1 || true
-  rm -rf "$profile"
-fi
-
-echo
 echo "== the race record the module left, re-judged (volantis-replay RECORD_FOLDER)"
 # Records are named by their start time, so the newest sorts last.
 shopt -s nullglob
@@ -121,6 +106,66 @@ else
     1) echo "   the replay differs from what the record says happened (see build/demo/race-rejudged.txt)" ;;
     *) echo "   volantis-replay could not read the record (exit code $rc)" ;;
   esac
+fi
+
+echo
+echo "== the race explained and mapped by the module's own judge (volantis-replay --explain --map)"
+# From the module's own record of the race (every cycle it judged), or from the
+# flown track when there is no record.
+if [ -d "$out/race-record" ]; then
+  explained_from="build/demo/race-record/"
+  explain_input=("$out/race-record")
+else
+  explained_from="the flown track (no race record)"
+  # The server's course file has one entry a line; the replay tool takes the race
+  # start info as the module receives it.
+  grep -v '^#' "$out/demo.course" | grep -v '^$' | paste -sd';' >"$out/race-start-info.txt"
+  explain_input=("$out/race-start-info.txt" "$out/demo.csv")
+fi
+echo "   from $explained_from"
+set +e
+build/native/tools/replay/volantis-replay --explain --map "$out/race-map.svg" "${explain_input[@]}" \
+  >"$out/race-explained.txt"
+set -e
+grep '^EXPLAIN' "$out/race-explained.txt" | sed 's/^/   /' || true
+if command -v chromium >/dev/null; then
+  profile="$(mktemp -d)"
+  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --window-size=640,960 --screenshot="$out/5-race-map.png" "file://$out/race-map.svg" >/dev/null 2>&1 || true
+  rm -rf "$profile"
+fi
+
+echo
+echo "== the demo pilot compared with a second pilot (volantis-replay --compare)"
+# tools/demo/second-pilot/ is a race record of another pilot on the same course
+# (another line, one gate missed), flown by the stand-in simulator with the
+# module and kept in the sources (tools/demo/make-second-pilot.sh remakes it).
+if [ -d "$out/race-record" ]; then
+  mkdir -p "$out/comparison"
+  set +e
+  build/native/tools/replay/volantis-replay --compare "$out/comparison" "$out/race-record" \
+    tools/demo/second-pilot >"$out/comparison.txt" 2>&1
+  rc=$?
+  set -e
+  if [ $rc -eq 0 ]; then
+    grep '^COMPARE' "$out/comparison.txt" | sed 's/^/   /' || true
+    if command -v chromium >/dev/null; then
+      profile="$(mktemp -d)"
+      timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+        --window-size=1280,1600 --screenshot="$out/6-comparison.png" "file://$out/comparison/index.html" \
+        >/dev/null 2>&1 || true
+      rm -rf "$profile"
+    fi
+    echo "   the comparison: build/demo/comparison/index.html (with ranking.csv, laps.csv, map.svg, gaps.svg)"
+    if [ -s "$out/6-comparison.png" ]; then echo "   its picture: build/demo/6-comparison.png"; fi
+  else
+    echo "   volantis-replay could not compare the two records (exit code $rc):"
+    sed 's/^/   /' "$out/comparison.txt"
+  fi
+else
+  echo "   no race record of the demo pilot: step skipped"
 fi
 
 echo

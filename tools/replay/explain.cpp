@@ -60,8 +60,8 @@ std::string SkipLine(const RaceTrace& trace, const SkipExplanation& skip) {
   const Gate& gate = *trace.course.gates[static_cast<std::size_t>(skip.gate)];
   const ClosestPass& pass = skip.pass;
   const std::string lap = skip.lap == 0 ? std::string("before the start") : FormatText("lap %d", skip.lap);
-  return FormatText("EXPLAIN Gate %d SKIPPED (%s): closest pass at %.3f s, %s: ", skip.gate + 1, lap.c_str(), skip.at,
-                    Between(trace, pass.sample).c_str()) +
+  return FormatText("EXPLAIN Gate %d SKIPPED (%s): closest pass at %s s, %s: ", skip.gate + 1, lap.c_str(),
+                    SecondsText(skip.at).c_str(), Between(trace, pass.sample).c_str()) +
          PassPlaceText(pass) + "; " + PassAltitudeText(gate, pass) +
          FormatText("; track %.0f deg against the gate's %.0f deg (%.0f deg off); failed: ", pass.track,
                     pass.gate_direction, AngleOff(pass.track, pass.gate_direction)) +
@@ -87,8 +87,8 @@ std::string FlagLine(const RaceTrace& trace, const FlagExplanation& f) {
       value = FormatText("slew %u (slewing)", static_cast<unsigned>(flag.slew));
       break;
   }
-  return FormatText("EXPLAIN Flag %s: first set at %s (%.3f s): ", FlagName(flag.flag),
-                    SampleName(trace, flag.sample).c_str(), f.at) +
+  return FormatText("EXPLAIN Flag %s: first set at %s (%s s): ", FlagName(flag.flag),
+                    SampleName(trace, flag.sample).c_str(), SecondsText(f.at).c_str()) +
          value + ".\n";
 }
 
@@ -203,8 +203,9 @@ void WriteExplanation(const RaceTrace& trace, const RaceExplanation& explanation
     while (next_skip < explanation.skips.size() && explanation.skips[next_skip].crossing == i) {
       out << SkipLine(trace, explanation.skips[next_skip++]);
     }
-    out << FormatText("EXPLAIN Gate %d crossed at %s: sampled %.3f s, interpolated %.3f s%s.\n", crossing.gate + 1,
-                      SampleName(trace, crossing.sample).c_str(), c.sampled, c.interpolated,
+    out << FormatText("EXPLAIN Gate %d crossed at %s: sampled %s s, interpolated %s s%s.\n", crossing.gate + 1,
+                      SampleName(trace, crossing.sample).c_str(), SecondsText(c.sampled).c_str(),
+                      SecondsText(c.interpolated).c_str(),
                       c.placed ? "" : " (the meeting with its line could not be placed)");
     while (next_lap < explanation.laps.size() && explanation.laps[next_lap].crossing == i) {
       const LapExplanation& lap = explanation.laps[next_lap++];
@@ -224,6 +225,11 @@ void WriteExplanation(const RaceTrace& trace, const RaceExplanation& explanation
 
   for (const FlagExplanation& flag : explanation.flags) out << FlagLine(trace, flag);
   if (explanation.flags.empty()) out << "EXPLAIN No fairness flag set.\n";
+}
+
+std::string SecondsText(double seconds) {
+  const double shown = std::round(seconds * 1000) / 1000;
+  return FormatText("%.3f", shown == 0 ? 0.0 : shown);  // never "-0.000"
 }
 
 }  // namespace volantis::replay

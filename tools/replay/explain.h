@@ -64,4 +64,7 @@ std::string PassPlaceText(const ClosestPass& pass);
 // The two samples' altitudes against the gate's band, e.g. "altitude 2000 ft then 2000 ft, above the band 300-1500 ft".
 std::string PassAltitudeText(const Gate& gate, const ClosestPass& pass);
 
+// Seconds with three decimals, never "-0.000".
+std::string SecondsText(double seconds);
+
 }  // namespace volantis::replay

@@ -55,11 +55,6 @@ std::string FlagList(const std::vector<FairnessFlag>& flags) {
 
 }  // namespace
 
-std::string SecondsText(double seconds) {
-  const double shown = std::round(seconds * 1000) / 1000;
-  return FormatText("%.3f", shown == 0 ? 0.0 : shown);  // never "-0.000"
-}
-
 std::string MillisText(int64_t millis) {
   const int64_t whole = (millis < 0 ? -millis : millis);
   return FormatText("%s%lld.%03lld", millis < 0 ? "-" : "", static_cast<long long>(whole / 1000),

@@ -72,8 +72,6 @@ std::optional<int64_t> BestSplitMillis(const RaceAnalysis& analysis, std::size_t
 std::optional<int64_t> TheoreticalBestMillis(const RaceAnalysis& analysis, bool interpolated);
 // "12.345" for a whole number of milliseconds.
 std::string MillisText(int64_t millis);
-// Seconds with three decimals, never "-0.000".
-std::string SecondsText(double seconds);
 
 // "16:42:03" for seconds since 1970 UTC (the fraction dropped).
 std::string UtcTimeOfDay(double utc_seconds);

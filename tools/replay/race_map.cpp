@@ -273,8 +273,8 @@ std::vector<std::string> MapDrawer::Notes() const {
   for (const SkipExplanation& skip : explanation_.skips) {
     const Gate& gate = *trace_.course.gates[static_cast<std::size_t>(skip.gate)];
     const std::string lap = skip.lap == 0 ? std::string("before the start") : FormatText("lap %d", skip.lap);
-    notes.push_back(FormatText("X%d Gate %d skipped (%s), %s at %.3f s: ", skip.gate + 1, skip.gate + 1, lap.c_str(),
-                               FailureText(skip.pass).c_str(), skip.at) +
+    notes.push_back(FormatText("X%d Gate %d skipped (%s), %s at %s s: ", skip.gate + 1, skip.gate + 1, lap.c_str(),
+                               FailureText(skip.pass).c_str(), SecondsText(skip.at).c_str()) +
                     PassPlaceText(skip.pass) + "; " + PassAltitudeText(gate, skip.pass));
   }
   for (std::size_t i = 0; i < explanation_.flags.size(); ++i) {
@@ -295,7 +295,8 @@ std::vector<std::string> MapDrawer::Notes() const {
         value = "slewing";
         break;
     }
-    notes.push_back(FormatText("F%llu %s: %s, at %.3f s", static_cast<unsigned long long>(i + 1), FlagName(f.flag.flag), value.c_str(), f.at));
+    notes.push_back(FormatText("F%llu %s: %s, at %s s", static_cast<unsigned long long>(i + 1), FlagName(f.flag.flag),
+                               value.c_str(), SecondsText(f.at).c_str()));
   }
   return notes;
 }
@@ -428,8 +429,8 @@ void MapDrawer::DrawMarks(SvgWriter& svg) const {
     const bool lap_end = c.starts_timing || c.completes_lap.has_value();
     svg.Open("g", {{"class", lap_end ? "mark crossing lap-end" : "mark crossing"},
                    {"data-gate", std::to_string(c.gate + 1)}});
-    std::string title = FormatText("Gate %d crossed: sampled %.3f s, interpolated %.3f s", c.gate + 1, e.sampled,
-                                   e.interpolated);
+    std::string title = FormatText("Gate %d crossed: sampled %s s, interpolated %s s", c.gate + 1,
+                                   SecondsText(e.sampled).c_str(), SecondsText(e.interpolated).c_str());
     if (c.starts_timing) title += "; timing started";
     if (c.completes_lap) title += FormatText("; lap %d completed", *c.completes_lap);
     svg.Title(title);
@@ -472,7 +473,7 @@ void MapDrawer::DrawMarks(SvgWriter& svg) const {
     const FlagExplanation& f = explanation_.flags[i];
     const PlanePoint p = screen_(plane_[f.flag.sample]);
     svg.Open("g", {{"class", "mark flag"}, {"data-flag", FlagName(f.flag.flag)}});
-    svg.Title(FormatText("%s first set at %.3f s", FlagName(f.flag.flag), f.at));
+    svg.Title(FormatText("%s first set at %s s", FlagName(f.flag.flag), SecondsText(f.at).c_str()));
     svg.Empty("line", {{"x1", SvgNumber(p.x)}, {"y1", SvgNumber(p.y)}, {"x2", SvgNumber(p.x)},
                        {"y2", SvgNumber(p.y - 24)}, {"stroke", kMarkColour}, {"stroke-width", "2"}});
     svg.Empty("polygon", {{"points", Points({PlanePoint{p.x, p.y - 24}, PlanePoint{p.x + 15, p.y - 19},
