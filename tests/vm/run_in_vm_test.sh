@@ -20,7 +20,11 @@ passed=0
 failed=0
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1"; failed=$((failed + 1)); }
-emulators() { pgrep -f 'qemu-system-x86_64.*volantis_job=' | wc -l; }
+# This check's own emulators only: its jobs are made under a folder of its own,
+# so an emulated machine that something else runs at the same time is not one.
+jobs="$work/jobs"
+mkdir -p "$jobs"
+emulators() { pgrep -f "qemu-system-x86_64.*volantis_job=$jobs/" | wc -l; }
 
 cat >"$work/exit_with.c" <<'C'
 #include <stdlib.h>
@@ -59,7 +63,7 @@ grep -qx "win64=9" <<<"$out" && pass "a 64-bit Windows program under 64-bit Wine
   fail "nothing written to the shared folder"
 
 started=$(date +%s)
-out="$("$runner" --timeout 45 -- sleep 600 2>&1)"
+out="$(TMPDIR="$jobs" "$runner" --timeout 45 -- sleep 600 2>&1)"
 rc=$?
 took=$(( $(date +%s) - started ))
 printf '%s\n' "$out" | sed 's/^/  | /'
