@@ -17,9 +17,7 @@
 #include "fake_settings.h"
 #include "platform/settings_store.h"
 #include "resource.h"
-#include "platform/worker_group.h"
 #include "ui/win32/browser_host.h"
-#include "ui/win32/browser_warm_up.h"
 #include "ui/win32/com_ptr.h"
 #include "ui/win32/hot_key_win32.h"
 #include "ui/win32/module_windows.h"
@@ -366,26 +364,6 @@ class RequestCatcher {
   SOCKET socket_ = INVALID_SOCKET;
   int port_ = 0;
 };
-
-// The worker that starts the browser engine ahead of the Results window ends on
-// the module's cancel signal: set before it starts, while it is still creating
-// its control, and once it only keeps its apartment.
-TEST(BrowserWarmUp, EndsOnTheCancelSignalWhateverItIsDoing) {
-  {
-    SCOPED_TRACE("cancelled before it starts");
-    CancelSignal cancel;
-    cancel.Cancel();
-    win32::KeepBrowserEngineWarm(cancel);  // returns at once
-  }
-  for (const DWORD cancel_after_ms : {20ul, 2500ul}) {
-    SCOPED_TRACE("cancelled after " + std::to_string(cancel_after_ms) + " ms");
-    WorkerGroup workers;
-    ASSERT_TRUE(workers.Start([&cancel = workers.cancel()] { win32::KeepBrowserEngineWarm(cancel); }));
-    ::Sleep(cancel_after_ms);
-    workers.cancel().Cancel();
-    EXPECT_TRUE(workers.WaitUntilNoneRuns(10000));
-  }
-}
 
 TEST(ResultsWindow, HostsTheBrowserNavigatesAndShowsTheAddress) {
   HostWindow host;

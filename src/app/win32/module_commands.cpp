@@ -15,7 +15,6 @@
 #include "platform/record_files.h"
 #include "platform/sound_player.h"
 #include "platform/udp_channel.h"
-#include "ui/win32/browser_warm_up.h"
 
 namespace volantis::win32 {
 namespace {
@@ -60,9 +59,6 @@ ModuleCommands::ModuleCommands(HWND window, std::shared_ptr<AppSettings> app_set
       windows_(ModuleInstance(), window, settings, *store_, hot_keys_, *race.log, validate_window,
                [this] { StartValidation(); }) {
   ApplyTestRetryWait(results_sender_);
-  // The Results window's browser control then opens without the first
-  // control's cost on this thread.
-  core_->workers.Start([&cancel = core_->workers.cancel()] { KeepBrowserEngineWarm(cancel); });
 }
 
 ModuleCommands::~ModuleCommands() {

@@ -355,13 +355,4 @@ HRESULT NavigateBrowser(HWND host, const std::string& address) {
   return browser != nullptr ? browser->Navigate(address) : E_FAIL;
 }
 
-bool ExerciseBrowserOnce(HWND window) {
-  BrowserHost host(window);
-  host.Create();
-  if (!host.created()) return false;
-  host.Navigate("about:blank");
-  host.Close();
-  return true;
-}
-
 }  // namespace volantis::win32

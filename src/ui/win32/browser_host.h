@@ -33,11 +33,4 @@ HRESULT QueryBrowserControlSite(HWND host, REFIID iid, void** object);
 // there is no control.
 HRESULT NavigateBrowser(HWND host, const std::string& address);
 
-// Creates the control once inside window (any plain window of the calling
-// thread, after OleInitialize), activates it in place, navigates it to a blank
-// page and closes it again: the engine's libraries are then loaded and set up,
-// so the next control this process creates comes quickly. False when the
-// control could not be created.
-bool ExerciseBrowserOnce(HWND window);
-
 }  // namespace volantis::win32
