@@ -26,6 +26,16 @@ case "$cmd" in
   up)
     n="${3:-}"
     [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -ge 1 ] && [ "$n" -le 254 ] || usage
+    # Linux lets a second interface take an address that another one has: two
+    # namespaces on one subnet would then share a route, and one of them would
+    # reach the other's programs. A subnet already in use is refused (the
+    # caller tries another), checked and taken under one lock.
+    exec 9>"${TMPDIR:-/tmp}/volantis-netns.lock"
+    flock 9
+    if ip -o -4 addr show | grep -q " 10\.200\.$n\.[0-9]*/"; then
+      echo "$0: 10.200.$n.0/24 is in use already" >&2
+      exit 1
+    fi
     ip netns add "$name"
     if ! { ip link add "$outer" type veth peer name "$inner" &&
            ip link set "$inner" netns "$name" &&
