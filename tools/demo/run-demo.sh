@@ -51,6 +51,19 @@ cmake --build --preset native -j "$jobs" --target volantis-race-server make_demo
 cmake --preset "$wine_arch" >/dev/null
 cmake --build --preset "$wine_arch" -j "$jobs" --target volantis_dll fs9sim fs9sim_global
 
+# screenshot WIDTH,HEIGHT PNG FILE: a picture of a local page or image as
+# headless Chromium draws it, with a profile of its own and nothing fetched from
+# elsewhere; nothing when Chromium is missing or fails.
+screenshot() {
+  command -v chromium >/dev/null || return 0
+  local profile
+  profile="$(mktemp -d)"
+  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
+    --window-size="$1" --screenshot="$2" "file://$3" >/dev/null 2>&1 || true
+  rm -rf "$profile"
+}
+
 out="$root/build/demo"
 rm -rf "$out"
 mkdir -p "$out"
@@ -75,12 +88,8 @@ else
   "${race[@]}"
 fi
 # The results page as the pilot's browser shows it (Wine here has no browser engine).
-if command -v chromium >/dev/null && [ -s "$out/results-page.html" ]; then
-  profile="$(mktemp -d)"
-  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
-    --window-size=1024,400 --screenshot="$out/4-results-page.png" "file://$out/results-page.html" >/dev/null 2>&1 || true
-  rm -rf "$profile"
+if [ -s "$out/results-page.html" ]; then
+  screenshot 1024,400 "$out/4-results-page.png" "$out/results-page.html"
 fi
 
 echo
@@ -128,13 +137,7 @@ build/native/tools/replay/volantis-replay --explain --map "$out/race-map.svg" "$
   >"$out/race-explained.txt"
 set -e
 grep '^EXPLAIN' "$out/race-explained.txt" | sed 's/^/   /' || true
-if command -v chromium >/dev/null; then
-  profile="$(mktemp -d)"
-  timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
-    --window-size=640,960 --screenshot="$out/5-race-map.png" "file://$out/race-map.svg" >/dev/null 2>&1 || true
-  rm -rf "$profile"
-fi
+screenshot 640,960 "$out/5-race-map.png" "$out/race-map.svg"
 
 echo
 echo "== the demo pilot compared with a second pilot (volantis-replay --compare)"
@@ -150,14 +153,7 @@ if [ -d "$out/race-record" ]; then
   set -e
   if [ $rc -eq 0 ]; then
     grep '^COMPARE' "$out/comparison.txt" | sed 's/^/   /' || true
-    if command -v chromium >/dev/null; then
-      profile="$(mktemp -d)"
-      timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-        --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
-        --window-size=1280,1600 --screenshot="$out/6-comparison.png" "file://$out/comparison/index.html" \
-        >/dev/null 2>&1 || true
-      rm -rf "$profile"
-    fi
+    screenshot 1280,1600 "$out/6-comparison.png" "$out/comparison/index.html"
     echo "   the comparison: build/demo/comparison/index.html (with ranking.csv, laps.csv, map.svg, gaps.svg)"
     if [ -s "$out/6-comparison.png" ]; then echo "   its picture: build/demo/6-comparison.png"; fi
   else
