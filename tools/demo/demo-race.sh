@@ -42,6 +42,8 @@ echo "   the steps with the worst delays, with the module:"
 grep '^UI-DELAY-STEP' "$out/simulator-output.txt" | tr -d '\r' | sed 's/^UI-DELAY-STEP /     /' || true
 echo "   and without the module:"
 grep '^UI-DELAY-STEP' "$out/simulator-output-without-module.txt" | tr -d '\r' | sed 's/^UI-DELAY-STEP /     /' || true
+echo "   what held the loop longest, with the module (a dispatched message, or PeekMessage itself):"
+grep '^UI-SLOW' "$out/simulator-output.txt" | tr -d '\r' | sed 's/^UI-SLOW /     /' || true
 
 for bmp in "$out"/sim/*.bmp; do
   [ -e "$bmp" ] || continue

@@ -302,6 +302,26 @@ class Simulator {
           static_cast<long long>(step.over_20ms), static_cast<long long>(step.delivered),
           static_cast<unsigned>(step.line), step.step);
     }
+    // What held the loop: its slowest pieces of work.
+    for (const auto& work : probe_.SlowestWork()) {
+      Say("UI-SLOW ms=%.1f line=%u step=\"%s\" %s", work.ms, static_cast<unsigned>(work.line), work.step, work.what);
+    }
+  }
+
+  static double Milliseconds() {
+    LARGE_INTEGER frequency, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+  }
+
+  // PeekMessage, timed: messages that other threads sent to this thread's
+  // windows run inside it.
+  bool TimedPeek(MSG& message) {
+    const double began = Milliseconds();
+    const bool got = ::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != FALSE;
+    probe_.NoteWork(Milliseconds() - began, nullptr);
+    return got;
   }
 
   // Runs the message loop for the given time.
@@ -310,7 +330,7 @@ class Simulator {
     const DWORD start = ::GetTickCount();
     for (;;) {
       MSG message;
-      while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      while (TimedPeek(message)) {
         if (message.message == WM_QUIT) {
           quit_ = true;
           return;
@@ -319,7 +339,9 @@ class Simulator {
           ++thread_timer_ticks_;
         }
         ::TranslateMessage(&message);
+        const double began = Milliseconds();
         ::DispatchMessageA(&message);
+        probe_.NoteWork(Milliseconds() - began, &message);
       }
       const DWORD elapsed = ::GetTickCount() - start;
       if (elapsed >= milliseconds) return;

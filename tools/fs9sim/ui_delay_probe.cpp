@@ -1,6 +1,7 @@
 #include "ui_delay_probe.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace fs9sim {
 
@@ -105,6 +106,43 @@ void UiDelayProbe::Delivered(uint32_t stamp) {
     worst_ms_ = late_ms;
     worst_step_ = step_;
   }
+}
+
+namespace {
+
+// "message 0x0111 wp=0x3fc to #32770 "Volantis Log"": the message and the
+// window it went to, named by its class and its top-level window's caption.
+void DescribeMessage(const MSG& message, char* out, size_t size) {
+  char class_name[64] = "(gone)";
+  char caption[64] = "";
+  if (message.hwnd == nullptr) {
+    std::snprintf(class_name, sizeof class_name, "(thread)");
+  } else if (::IsWindow(message.hwnd)) {
+    ::GetClassNameA(message.hwnd, class_name, sizeof class_name);
+    HWND top = ::GetAncestor(message.hwnd, GA_ROOT);
+    ::GetWindowTextA(top != nullptr ? top : message.hwnd, caption, sizeof caption);
+  }
+  std::snprintf(out, size, "message 0x%04x wp=0x%llx to %s \"%s\"", message.message,
+                static_cast<unsigned long long>(message.wParam), class_name, caption);
+}
+
+}  // namespace
+
+void UiDelayProbe::NoteWork(double ms, const MSG* message) {
+  if (slowest_.size() == kSlowestKept && ms <= slowest_.back().ms) return;
+  SlowWork work;
+  work.ms = ms;
+  work.step = step_;
+  work.line = steps_.empty() ? 0 : steps_[current_step_].line;
+  if (message != nullptr) {
+    DescribeMessage(*message, work.what, sizeof work.what);
+  } else {
+    std::snprintf(work.what, sizeof work.what, "inside PeekMessage (messages sent from other threads, window-system events)");
+  }
+  auto at = std::upper_bound(slowest_.begin(), slowest_.end(), ms,
+                             [](double value, const SlowWork& kept) { return value > kept.ms; });
+  slowest_.insert(at, work);
+  if (slowest_.size() > kSlowestKept) slowest_.pop_back();
 }
 
 double UiDelayProbe::Percentile(double share) const {

@@ -45,6 +45,20 @@ class UiDelayProbe {
   // The steps with the worst delays, worst first, at most count of them.
   std::vector<StepFigures> WorstSteps(size_t count) const;
 
+  // The loop's own pieces of work, timed by the loop: one dispatched message
+  // (message given), or one PeekMessage call that ran messages other threads
+  // had sent to this thread's windows (message null).
+  void NoteWork(double ms, const MSG* message);
+  struct SlowWork {
+    double ms = 0;
+    const char* step = "";
+    size_t line = 0;
+    char what[160] = {};
+  };
+  // The slowest pieces of work so far, slowest first.
+  const std::vector<SlowWork>& SlowestWork() const { return slowest_; }
+  static constexpr size_t kSlowestKept = 8;
+
   double worst_ms() const { return worst_ms_; }
   const char* worst_step() const { return worst_step_; }
   int64_t delivered() const { return delivered_; }
@@ -73,6 +87,7 @@ class UiDelayProbe {
   int64_t per_ms_[kLongestMs + 1] = {};  // messages by whole milliseconds late
   std::vector<StepFigures> steps_;
   size_t current_step_ = 0;  // index into steps_, when steps_ is not empty
+  std::vector<SlowWork> slowest_;
 };
 
 }  // namespace fs9sim
