@@ -376,6 +376,15 @@ TEST(ResultsWindow, HostsTheBrowserNavigatesAndShowsTheAddress) {
   results.ShowResultsPage();
   HWND window = results.window();
   ASSERT_NE(window, nullptr);
+  // The first opening runs in steps, one message each, so the command itself
+  // only made the window, hidden and still without its control.
+  EXPECT_TRUE(results.opening());
+  EXPECT_FALSE(::IsWindowVisible(window));
+  EXPECT_FALSE(win32::BrowserControlCreated(::GetDlgItem(window, IDC_BROWSER)));
+  // A second command meanwhile neither starts over nor makes a second window.
+  results.ShowResultsPage();
+  EXPECT_EQ(results.window(), window);
+  ASSERT_TRUE(PumpUntil([&] { return !results.opening(); }));
   EXPECT_TRUE(::IsWindowVisible(window));
   EXPECT_EQ(testing::WindowText(window), "Volantis Results");
   EXPECT_TRUE(win32::BrowserControlCreated(::GetDlgItem(window, IDC_BROWSER))) << "the web browser control is hosted";
@@ -385,6 +394,7 @@ TEST(ResultsWindow, HostsTheBrowserNavigatesAndShowsTheAddress) {
   EXPECT_EQ(ItemText(window, IDC_ADDRESS), address);
   const std::string request = server.NextRequestLine(8000);
   EXPECT_EQ(request, "GET /validate?op=show_race_results HTTP/1.1");
+  EXPECT_EQ(server.NextRequestLine(1000), "") << "the page was requested once";
   testing::Screenshot("results-window");
 
   // Enter in the address edit presses Go, which navigates to the text as typed.
@@ -411,6 +421,7 @@ TEST(ResultsWindow, EmptyServerAddressGivesAnEmptyHostPart) {
   settings.server_port = 80;
   win32::ResultsWindow results(Module(), host.get(), settings);
   results.ShowResultsPage();
+  ASSERT_TRUE(PumpUntil([&] { return !results.opening(); }));
   EXPECT_EQ(ItemText(results.window(), IDC_ADDRESS), "http://:80/validate?op=show_race_results");
 }
 
@@ -467,6 +478,7 @@ TEST(ResultsWindow, ThePageCannotOpenDialogBoxes) {
   settings.server_port = 9;
   win32::ResultsWindow results(Module(), host.get(), settings);
   results.ShowResultsPage();
+  ASSERT_TRUE(PumpUntil([&] { return !results.opening(); }));
   HWND browser = ::GetDlgItem(results.window(), IDC_BROWSER);
   ASSERT_TRUE(win32::BrowserControlCreated(browser));
   EXPECT_TRUE(win32::BrowserControlSilent(browser));
@@ -521,6 +533,7 @@ TEST(ResultsWindow, EscapeInsideThePageHidesTheWindow) {
   settings.server_port = 9;
   win32::ResultsWindow results(Module(), host.get(), settings);
   results.ShowResultsPage();
+  ASSERT_TRUE(PumpUntil([&] { return !results.opening(); }));
   HWND window = results.window();
   HWND browser = ::GetDlgItem(window, IDC_BROWSER);
   // The page's own window, two levels below the browser host, as a browser makes them.
@@ -562,6 +575,7 @@ TEST(ResultsWindow, ControlsFollowTheWindowSize) {
   AppSettings settings;
   win32::ResultsWindow results(Module(), host.get(), settings);
   results.ShowResultsPage();
+  ASSERT_TRUE(PumpUntil([&] { return !results.opening(); }));
   HWND window = results.window();
   auto rect_of = [window](int id) {
     RECT rect;
@@ -619,6 +633,8 @@ TEST(ModuleWindows, CommandsReachTheirWindows) {
   windows.OpenValidateWindow();
   ASSERT_NE(windows.log_window(), nullptr);
   ASSERT_NE(windows.validate_window(), nullptr);
+  ASSERT_TRUE(PumpUntil(
+      [&] { return ::IsWindowVisible(windows.log_window()) && ::IsWindowVisible(windows.validate_window()); }));
   ::SetWindowPos(windows.log_window(), nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::SetWindowPos(windows.validate_window(), nullptr, 400, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   log.ShowPosition(47.5, -122.25, 1200);

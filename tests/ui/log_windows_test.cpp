@@ -34,6 +34,11 @@ class LogWindowTest : public ::testing::Test {
 
   HWND window() const { return dialog_.window(); }
   std::string EditText() const { return ItemText(window(), IDC_LOG_EDIT); }
+  // Open as the pilot's command does, then the host's loop until the window shows.
+  void Open() {
+    log_.Open();
+    ASSERT_TRUE(PumpUntil([&] { return !dialog_.showing(); }));
+  }
 
   HostWindow host_;
   LogWindow log_;
@@ -49,6 +54,10 @@ TEST_F(LogWindowTest, CreatedOnFirstOpenWithEarlierLinesThenOnlyHiddenAndShown) 
   log_.Open();
   HWND first = window();
   ASSERT_NE(first, nullptr);
+  // Created hidden; the next message of the host's loop shows it.
+  EXPECT_FALSE(::IsWindowVisible(first));
+  EXPECT_TRUE(dialog_.showing());
+  ASSERT_TRUE(PumpUntil([&] { return !dialog_.showing(); }));
   EXPECT_TRUE(::IsWindowVisible(first));
   EXPECT_EQ(EditText(), "one\r\ntwo 2%\r\n");
   EXPECT_EQ(WindowText(first), "Volantis Log");
@@ -64,7 +73,7 @@ TEST_F(LogWindowTest, CreatedOnFirstOpenWithEarlierLinesThenOnlyHiddenAndShown) 
   EXPECT_FALSE(::IsWindowVisible(first)) << "the close box hides";
   log_.Log(0, "while hidden\n");
   ::ShowWindow(first, SW_MINIMIZE);
-  log_.Open();
+  Open();
   EXPECT_EQ(window(), first) << "the same window comes back";
   EXPECT_TRUE(::IsWindowVisible(first));
   EXPECT_FALSE(::IsIconic(first)) << "shown in its normal state";
@@ -72,7 +81,7 @@ TEST_F(LogWindowTest, CreatedOnFirstOpenWithEarlierLinesThenOnlyHiddenAndShown) 
 }
 
 TEST_F(LogWindowTest, WorkerThreadsNeverWaitForTheWindowAndKeepTheirOrder) {
-  log_.Open();
+  Open();
   log_.Log(0, "from the user-interface thread\n");
   // The user-interface thread does not serve messages while the workers log: a
   // worker that waited for the window would never finish.
@@ -95,7 +104,7 @@ TEST_F(LogWindowTest, WorkerThreadsNeverWaitForTheWindowAndKeepTheirOrder) {
 }
 
 TEST_F(LogWindowTest, UserInterfaceCallsKeepOrderWithQueuedText) {
-  log_.Open();
+  Open();
   std::thread worker([this] { log_.Log(0, "queued\n"); });
   worker.join();
   log_.Log(0, "direct\n");  // the queued line must come first
@@ -112,12 +121,12 @@ TEST_F(LogWindowTest, UserInterfaceCallsKeepOrderWithQueuedText) {
 TEST_F(LogWindowTest, ClearEmptiesTheWindowOnly) {
   log_.Clear();  // before the window exists: nothing happens
   log_.Log(0, "old\n");
-  log_.Open();
+  Open();
   log_.Clear();
   EXPECT_EQ(EditText(), "");
   EXPECT_EQ(log_.log_text(), "old\r\n");
   ::ShowWindow(window(), SW_HIDE);
-  log_.Open();
+  Open();
   EXPECT_EQ(EditText(), "") << "reopening does not bring cleared lines back";
   log_.Log(0, "new\n");
   EXPECT_EQ(EditText(), "new\r\n");
@@ -126,14 +135,14 @@ TEST_F(LogWindowTest, ClearEmptiesTheWindowOnly) {
 TEST_F(LogWindowTest, LongLogIsNeverCutByTheEditLimit) {
   const std::string line(99, 'x');
   for (int i = 0; i < 500; ++i) log_.Log(0, "%s\n", line.c_str());  // 50,500 characters
-  log_.Open();
+  Open();
   for (int i = 0; i < 500; ++i) log_.Log(0, "%s\n", line.c_str());
   EXPECT_EQ(EditText().size(), 101000u);
 }
 
 TEST_F(LogWindowTest, PositionShownOnlyWhenVisibleAndNotMinimised) {
   log_.ShowPosition(47.5, -122.25, 1200);  // no window: nothing
-  log_.Open();
+  Open();
   log_.ShowPosition(47.5, -122.25, 1200);
   EXPECT_EQ(ItemText(window(), IDC_LATITUDE), "N47 30.000000     (47.500000)");
   EXPECT_EQ(ItemText(window(), IDC_LONGITUDE), "W122 15.000000     (-122.250000)");
@@ -146,7 +155,7 @@ TEST_F(LogWindowTest, PositionShownOnlyWhenVisibleAndNotMinimised) {
   log_.ShowPosition(5, 0, 1);
   EXPECT_EQ(ItemText(window(), IDC_LATITUDE), "N47 30.000000     (47.500000)") << "hidden: unchanged";
 
-  log_.Open();
+  Open();
   std::thread monitor([this] {
     for (int i = 0; i < 50; ++i) log_.ShowPosition(-0.5, i, 10);
   });
@@ -163,7 +172,7 @@ TEST_F(LogWindowTest, PositionShownOnlyWhenVisibleAndNotMinimised) {
 }
 
 TEST_F(LogWindowTest, EscapeHidesAndEnterDoesNot) {
-  log_.Open();
+  Open();
   HWND edit = ::GetDlgItem(window(), IDC_LOG_EDIT);
   ::SetFocus(edit);
   PostKey(edit, VK_RETURN);
@@ -176,7 +185,7 @@ TEST_F(LogWindowTest, EscapeHidesAndEnterDoesNot) {
 }
 
 TEST_F(LogWindowTest, EditFollowsTheWindowSize) {
-  log_.Open();
+  Open();
   ::SetWindowPos(window(), nullptr, 0, 0, 640, 520, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
   RECT client;
@@ -199,6 +208,10 @@ class ValidateWindowTest : public ::testing::Test {
 
   HWND window() const { return dialog_.window(); }
   std::string EditText() const { return ItemText(window(), IDC_VALIDATE_EDIT); }
+  void Open() {
+    validate_.Open();
+    ASSERT_TRUE(PumpUntil([&] { return !dialog_.showing(); }));
+  }
 
   HostWindow host_;
   ValidateWindow validate_;
@@ -208,7 +221,7 @@ class ValidateWindowTest : public ::testing::Test {
 
 TEST_F(ValidateWindowTest, EnterAndEscapeLeaveItOpenAndTheButtonValidates) {
   validate_.Log(0, "Starting validation\n");
-  validate_.Open();
+  Open();
   ASSERT_NE(window(), nullptr);
   EXPECT_EQ(WindowText(window()), "Volantis Validate");
   EXPECT_NE(::SendMessageA(window(), WM_GETICON, ICON_BIG, 0), 0);
@@ -241,19 +254,19 @@ TEST_F(ValidateWindowTest, EnterAndEscapeLeaveItOpenAndTheButtonValidates) {
 }
 
 TEST_F(ValidateWindowTest, MinimisedWindowUsesTheWindowIcon) {
-  validate_.Open();
+  Open();
   ::ShowWindow(window(), SW_MINIMIZE);
   Pump();
   const LRESULT icon = ::SendMessageA(window(), WM_GETICON, ICON_BIG, 0);
   ASSERT_NE(icon, 0);
   EXPECT_EQ(::SendMessageA(window(), WM_QUERYDRAGICON, 0, 0), icon) << "dragged minimised, it shows its icon";
   ::RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // paints without failing
-  validate_.Open();
+  Open();
   EXPECT_FALSE(::IsIconic(window()));
 }
 
 TEST_F(ValidateWindowTest, CloseBoxReadsTheTextBackAndHides) {
-  validate_.Open();
+  Open();
   validate_.Log(0, "first\n");
   ::SetWindowTextA(::GetDlgItem(window(), IDC_VALIDATE_EDIT), "as the window shows it\r\n");
   std::thread worker([this] { validate_.Log(0, "queued before the close\n"); });
@@ -269,7 +282,7 @@ TEST_F(ValidateWindowTest, CloseBoxReadsTheTextBackAndHides) {
   std::thread run([this] { validate_.Log(0, "still running\n"); });
   run.join();
   ASSERT_TRUE(PumpUntil([&] { return EditText() == validate_.log_text(); }));
-  validate_.Open();
+  Open();
   EXPECT_TRUE(::IsWindowVisible(window()));
   EXPECT_NE(EditText().find("still running"), std::string::npos);
 }

@@ -169,6 +169,7 @@ class BrowserHost {
   ~BrowserHost() { Close(); }
 
   void Create() {
+    if (object_) return;
     if (FAILED(::CoCreateInstance(kWebBrowserClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put()))) {
       return;
     }
@@ -292,7 +293,6 @@ LRESULT CALLBACK BrowserHost::WindowProc(HWND window, UINT message, WPARAM wpara
       case WM_CREATE: {
         auto* host = new BrowserHost(window);
         ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
-        host->Create();
         return 0;
       }
       case WM_SIZE:
@@ -330,6 +330,13 @@ bool RegisterBrowserHostClass(HINSTANCE module) {
 }
 
 void UnregisterBrowserHostClass(HINSTANCE module) { ::UnregisterClassA(kBrowserHostClass, module); }
+
+bool CreateBrowserControl(HWND host) {
+  BrowserHost* browser = HostOf(host);
+  if (browser == nullptr) return false;
+  browser->Create();
+  return browser->created();
+}
 
 bool BrowserControlCreated(HWND host) {
   BrowserHost* browser = HostOf(host);

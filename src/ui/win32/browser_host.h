@@ -1,9 +1,11 @@
 #pragma once
 // A window class that hosts the system's web browser control in a minimal OLE
 // container of our own (client site, in-place site and in-place frame). The
-// Results window's template places a window of this class; creating it creates
-// the control inside, resizing it resizes the control, destroying it closes the
-// control. Everything on the thread that created the window, after OleInitialize.
+// Results window's template places a window of this class; CreateBrowserControl
+// creates the control inside it (a step of its own, so that opening the window
+// never holds the thread for long), resizing it resizes the control, destroying
+// it closes the control. Everything on the thread that created the window, after
+// OleInitialize.
 #include <windows.h>
 
 #include <string>
@@ -15,6 +17,10 @@ inline constexpr const char* kBrowserHostClass = "VolantisBrowserHost";
 // Registers (once per module) and unregisters the hosting window class.
 bool RegisterBrowserHostClass(HINSTANCE module);
 void UnregisterBrowserHostClass(HINSTANCE module);
+
+// Creates the web browser control in the hosting window, once; true when the
+// window then hosts one.
+bool CreateBrowserControl(HWND host);
 
 // True when the window hosts a created browser control.
 bool BrowserControlCreated(HWND host);

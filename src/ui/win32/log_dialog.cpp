@@ -32,9 +32,12 @@ bool LogDialog::PositionShown() {
 
 void LogDialog::ApplyPosition(const std::string& latitude, const std::string& longitude, const std::string& altitude) {
   HWND window = this->window();
-  ::SetDlgItemTextA(window, IDC_LATITUDE, latitude.c_str());
-  ::SetDlgItemTextA(window, IDC_LONGITUDE, longitude.c_str());
-  ::SetDlgItemTextA(window, IDC_ALTITUDE, altitude.c_str());
+  const int fields[3] = {IDC_LATITUDE, IDC_LONGITUDE, IDC_ALTITUDE};
+  const std::string* texts[3] = {&latitude, &longitude, &altitude};
+  for (int i = 0; i < 3; ++i) {
+    if (shown_[i] == *texts[i]) continue;
+    if (::SetDlgItemTextA(window, fields[i], texts[i]->c_str())) shown_[i] = *texts[i];
+  }
 }
 
 void LogDialog::ApplyBlankPosition() { ApplyPosition("", "", ""); }

@@ -26,6 +26,9 @@ class LogDialog : public ModelessLogDialog {
 
   LogWindow& model_;
   std::atomic<HWND> latitude_{nullptr};
+  // What the three position fields show (user-interface thread only): a field
+  // whose text did not change is not set again, so it does not repaint.
+  std::string shown_[3];
 };
 
 }  // namespace volantis::win32

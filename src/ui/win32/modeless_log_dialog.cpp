@@ -1,6 +1,9 @@
 #include "ui/win32/modeless_log_dialog.h"
 
+#include <utility>
+
 #include "ui/win32/dialog_keys.h"
+#include "ui/win32/hidden_dialog.h"
 
 namespace volantis::win32 {
 
@@ -48,6 +51,11 @@ INT_PTR CALLBACK ModelessLogDialog::DialogProc(HWND window, UINT message, WPARAM
       self->Drain();
       return TRUE;
     }
+    if (message == kShowMessage) {
+      // Unless an Open since has shown it already.
+      if (std::exchange(self->show_posted_, false)) self->ShowNow();
+      return TRUE;
+    }
     // Answered through the procedure's return value, not DWLP_MSGRESULT.
     if (message == WM_QUERYDRAGICON) return reinterpret_cast<INT_PTR>(self->icon_.get());
     return self->OnMessage(message, wparam, lparam) ? TRUE : FALSE;
@@ -59,11 +67,19 @@ INT_PTR CALLBACK ModelessLogDialog::DialogProc(HWND window, UINT message, WPARAM
 void ModelessLogDialog::Open(const std::string& log_text) {
   if (window() == nullptr) {
     initial_text_ = log_text;
-    ::CreateDialogParamA(module_, MAKEINTRESOURCEA(template_id_), parent_, DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+    CreateHiddenDialog(module_, template_id_, parent_, DialogProc, reinterpret_cast<LPARAM>(this));
     initial_text_.clear();
     if (window() == nullptr) return;
+    // Showing the new window is the costly half of opening it: it comes with
+    // the next message, so the simulator's messages get their turn between.
+    show_posted_ = ::PostMessageA(window(), kShowMessage, 0, 0) != FALSE;
+    if (show_posted_) return;
   }
+  show_posted_ = false;
+  ShowNow();
+}
+
+void ModelessLogDialog::ShowNow() {
   Drain();
   ::ShowWindow(window(), SW_SHOWNORMAL);
   ::SendMessageA(edit(), EM_SETLIMITTEXT, 0, 0);
@@ -130,7 +146,7 @@ void ModelessLogDialog::Drain() {
     work.swap(queue_);
     drain_posted_ = false;
   }
-  for (const Pending& pending : work) Apply(pending);
+  for (const Pending& pending : CoalesceLogViewWork(std::move(work))) Apply(pending);
 }
 
 void ModelessLogDialog::Apply(const Pending& pending) {

@@ -1,7 +1,9 @@
 #pragma once
 // The common part of the Log and Validate windows: a modeless dialog from a
 // template, created on the first Open and then only hidden and shown, that shows
-// a log in a read-only edit control.
+// a log in a read-only edit control. The first Open creates the window hidden
+// and shows it on the next message, so the two costly halves of opening it never
+// hold the simulator's thread at once.
 //
 // Threads: the dialog belongs to the user-interface thread. A call from any other
 // thread never waits for that thread: the work is queued under a small lock and a
@@ -16,6 +18,7 @@
 
 #include "core/log_window.h"
 #include "platform/sync.h"
+#include "ui/log_view_work.h"
 #include "ui/win32/window_icon.h"
 
 namespace volantis::win32 {
@@ -40,6 +43,10 @@ class ModelessLogDialog : public LogView {
 
   // The private message that carries out queued work.
   static constexpr UINT kDrainMessage = WM_APP + 0x56;
+  // The private message that shows a window the first Open created hidden.
+  static constexpr UINT kShowMessage = WM_APP + 0x58;
+  // True from the first Open until that message has shown the window.
+  bool showing() const { return show_posted_; }
 
  protected:
   // Handles a message of the dialog; returns true when it did (the dialog
@@ -57,16 +64,12 @@ class ModelessLogDialog : public LogView {
   HICON icon() const { return icon_.get(); }
 
  private:
-  struct Pending {
-    enum Kind { kAppend, kClear, kPosition, kBlank } kind;
-    std::string text;
-    std::string longitude;
-    std::string altitude;
-  };
+  using Pending = LogViewWork;
 
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
   void Enqueue(Pending pending);
   void Drain();
+  void ShowNow();
   void Apply(const Pending& pending);
   void ApplyAppend(const std::string& text);
   void ScrollToEnd();
@@ -78,6 +81,7 @@ class ModelessLogDialog : public LogView {
   UniqueIcon icon_;
   std::atomic<HWND> window_{nullptr};
   std::string initial_text_;
+  bool show_posted_ = false;  // user-interface thread only
 
   CriticalSection queue_lock_;
   std::vector<Pending> queue_;

@@ -9,6 +9,7 @@
 #include "ui/win32/browser_host.h"
 #include "ui/win32/dialog_controls_win32.h"
 #include "ui/win32/dialog_keys.h"
+#include "ui/win32/hidden_dialog.h"
 
 namespace volantis::win32 {
 
@@ -32,7 +33,7 @@ void ResultsWindow::Create() {
   const HRESULT ole = ::OleInitialize(nullptr);
   ole_started_ = SUCCEEDED(ole);
   RegisterBrowserHostClass(module_);
-  ::CreateDialogParamA(module_, MAKEINTRESOURCEA(IDD_RESULTS), parent_, DialogProc, reinterpret_cast<LPARAM>(this));
+  CreateHiddenDialog(module_, IDD_RESULTS, parent_, DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 void ResultsWindow::ShowResultsPage() {
@@ -44,12 +45,48 @@ void ResultsWindow::ShowResultsPage() {
     ShowMessage(window_ != nullptr && ::IsWindowVisible(window_) ? window_ : parent_, text);
     return;
   }
-  if (window_ == nullptr) Create();
-  if (window_ == nullptr) return;
+  address_ = ResultsPageAddress(settings_);
+  if (window_ == nullptr) {
+    Create();
+    if (window_ == nullptr) return;
+    next_step_ = Step::kCreateControl;
+    PostNextStep();
+    return;
+  }
+  // An opening under way shows the newest address when it gets there.
+  if (opening()) return;
   ::ShowWindow(window_, SW_SHOWNORMAL);
-  const std::string address = ResultsPageAddress(settings_);
-  Navigate(address);
-  ::SetDlgItemTextA(window_, IDC_ADDRESS, address.c_str());
+  Navigate(address_);
+  ::SetDlgItemTextA(window_, IDC_ADDRESS, address_.c_str());
+}
+
+void ResultsWindow::RunNextStep() {
+  switch (next_step_) {
+    case Step::kNone:
+      return;
+    case Step::kCreateControl:
+      next_step_ = Step::kShow;
+      CreateBrowserControl(::GetDlgItem(window_, IDC_BROWSER));
+      break;
+    case Step::kShow:
+      next_step_ = Step::kNavigate;
+      ::ShowWindow(window_, SW_SHOWNORMAL);
+      break;
+    case Step::kNavigate:
+      next_step_ = Step::kShowAddress;
+      Navigate(address_);
+      break;
+    case Step::kShowAddress:
+      next_step_ = Step::kNone;
+      ::SetDlgItemTextA(window_, IDC_ADDRESS, address_.c_str());
+      return;
+  }
+  PostNextStep();
+}
+
+void ResultsWindow::PostNextStep() {
+  // A queue that takes no more messages gets the rest at once.
+  if (!::PostMessageA(window_, kNextStepMessage, 0, 0)) RunNextStep();
 }
 
 void ResultsWindow::Navigate(const std::string& address) {
@@ -78,6 +115,9 @@ INT_PTR CALLBACK ResultsWindow::DialogProc(HWND window, UINT message, WPARAM wpa
 
 bool ResultsWindow::OnMessage(UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
+    case kNextStepMessage:
+      RunNextStep();
+      return true;
     case WM_CLOSE:
       ::ShowWindow(window_, SW_HIDE);
       return true;
