@@ -171,6 +171,60 @@ TEST_F(LogWindowTest, PositionShownOnlyWhenVisibleAndNotMinimised) {
   EXPECT_EQ(ItemText(window(), IDC_GATES_FILE), "kept");
 }
 
+// Counts the texts a field is given.
+std::atomic<int> g_latitude_texts{0};
+WNDPROC g_static_procedure = nullptr;
+LRESULT CALLBACK CountingField(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SETTEXT) ++g_latitude_texts;
+  return ::CallWindowProcA(g_static_procedure, window, message, wparam, lparam);
+}
+
+// The monitor gives 25 positions a second; the fields repaint at most ten times
+// a second, always end on the newest position, and a blank is never undone by
+// a position that was still waiting.
+TEST_F(LogWindowTest, PositionsFromTheMonitorArePacedAndTheNewestIsShown) {
+  Open();
+  HWND latitude = ::GetDlgItem(window(), IDC_LATITUDE);
+  g_static_procedure = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(latitude, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingField)));
+  g_latitude_texts = 0;
+
+  std::atomic<bool> done{false};
+  const DWORD started = ::GetTickCount();
+  std::thread monitor([&] {
+    for (int i = 1; i <= 25; ++i) {
+      log_.ShowPosition(i, 0, 10);
+      ::Sleep(40);
+    }
+    done = true;
+  });
+  PumpUntil([&] { return done.load(); }, 20000);
+  monitor.join();
+  const DWORD elapsed = ::GetTickCount() - started;
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(window(), IDC_LATITUDE) == "N25 0.000000     (25.000000)"; }))
+      << "the newest position is shown once its time comes";
+  const int limit = static_cast<int>(elapsed / win32::LogDialog::kPositionIntervalMs) + 2;
+  EXPECT_LE(g_latitude_texts.load(), limit) << "over " << elapsed << " ms";
+  EXPECT_GE(g_latitude_texts.load(), 2);
+
+  // A position that waits, then the stop's blank on the user-interface thread.
+  std::thread([&] { log_.ShowPosition(30, 0, 10); }).join();
+  ASSERT_TRUE(PumpUntil([&] { return ItemText(window(), IDC_LATITUDE) == "N30 0.000000     (30.000000)"; }));
+  const int before_waiting = g_latitude_texts.load();
+  const DWORD seen = ::GetTickCount();
+  std::thread([&] { log_.ShowPosition(31, 0, 10); }).join();
+  Pump();
+  // (A machine so slow that the time was up already shows it at once.)
+  if (::GetTickCount() - seen + 20 < win32::LogDialog::kPositionIntervalMs) {
+    EXPECT_EQ(g_latitude_texts.load(), before_waiting) << "a position right after another waits";
+  }
+  log_.BlankPosition();
+  const DWORD blanked = ::GetTickCount();
+  PumpUntil([&] { return ::GetTickCount() - blanked > 3 * win32::LogDialog::kPositionIntervalMs; });
+  EXPECT_EQ(ItemText(window(), IDC_LATITUDE), "") << "the blank stays";
+  ::SetWindowLongPtrA(latitude, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_static_procedure));
+}
+
 TEST_F(LogWindowTest, EscapeHidesAndEnterDoesNot) {
   Open();
   HWND edit = ::GetDlgItem(window(), IDC_LOG_EDIT);

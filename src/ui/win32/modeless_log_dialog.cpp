@@ -7,6 +7,12 @@
 
 namespace volantis::win32 {
 
+namespace {
+
+constexpr UINT_PTR kPositionTimer = 0x5650;
+
+}  // namespace
+
 ModelessLogDialog::ModelessLogDialog(HINSTANCE module, HWND parent, int template_id, int edit_id)
     : module_(module), parent_(parent), template_id_(template_id), edit_id_(edit_id), icon_(LoadWindowIcon(module)) {}
 
@@ -49,6 +55,10 @@ INT_PTR CALLBACK ModelessLogDialog::DialogProc(HWND window, UINT message, WPARAM
     if (self == nullptr) return FALSE;
     if (message == kDrainMessage) {
       self->Drain();
+      return TRUE;
+    }
+    if (message == WM_TIMER && wparam == kPositionTimer) {
+      self->ShowDeferredPosition();
       return TRUE;
     }
     if (message == kShowMessage) {
@@ -104,13 +114,17 @@ void ModelessLogDialog::SetPosition(const std::string& latitude, const std::stri
                                     const std::string& altitude) {
   if (!OnWindowThread()) return Enqueue({Pending::kPosition, latitude, longitude, altitude});
   Drain();
+  DropDeferredPosition();
   ApplyPosition(latitude, longitude, altitude);
+  position_shown_once_ = true;
+  position_shown_at_ = ::GetTickCount();
 }
 
 void ModelessLogDialog::BlankPosition() {
   if (window() == nullptr) return;
   if (!OnWindowThread()) return Enqueue({Pending::kBlank, {}, {}, {}});
   Drain();
+  DropDeferredPosition();
   ApplyBlankPosition();
 }
 
@@ -162,12 +176,49 @@ void ModelessLogDialog::Apply(const Pending& pending) {
       break;
     }
     case Pending::kPosition:
-      ApplyPosition(pending.text, pending.longitude, pending.altitude);
+      PacePosition(pending);
       break;
     case Pending::kBlank:
+      // A position still waiting is older than the blank.
+      DropDeferredPosition();
       ApplyBlankPosition();
       break;
   }
+}
+
+void ModelessLogDialog::PacePosition(const Pending& position) {
+  const DWORD now = ::GetTickCount();
+  const DWORD since = now - position_shown_at_;
+  if (!position_shown_once_ || since >= kPositionIntervalMs) {
+    DropDeferredPosition();
+    ApplyPosition(position.text, position.longitude, position.altitude);
+    position_shown_once_ = true;
+    position_shown_at_ = now;
+    return;
+  }
+  deferred_position_ = position;
+  if (!position_timer_) {
+    position_timer_ = ::SetTimer(window(), kPositionTimer, kPositionIntervalMs - since, nullptr) != 0;
+    // Without a timer the position is shown now rather than late.
+    if (!position_timer_) ShowDeferredPosition();
+  }
+}
+
+void ModelessLogDialog::ShowDeferredPosition() {
+  if (position_timer_) ::KillTimer(window(), kPositionTimer);
+  position_timer_ = false;
+  if (!deferred_position_) return;
+  const Pending position = std::move(*deferred_position_);
+  deferred_position_.reset();
+  ApplyPosition(position.text, position.longitude, position.altitude);
+  position_shown_once_ = true;
+  position_shown_at_ = ::GetTickCount();
+}
+
+void ModelessLogDialog::DropDeferredPosition() {
+  if (position_timer_) ::KillTimer(window(), kPositionTimer);
+  position_timer_ = false;
+  deferred_position_.reset();
 }
 
 void ModelessLogDialog::ApplyPosition(const std::string&, const std::string&, const std::string&) {}

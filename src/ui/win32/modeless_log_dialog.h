@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ class ModelessLogDialog : public LogView {
   static constexpr UINT kShowMessage = WM_APP + 0x58;
   // True from the first Open until that message has shown the window.
   bool showing() const { return show_posted_; }
+  // The position fields change at most this often: a position that comes
+  // sooner waits (the newest one only) and is shown when the time is up, so the
+  // monitor's 25 positions a second cost the simulator's thread ten repaints.
+  static constexpr DWORD kPositionIntervalMs = 100;
 
  protected:
   // Handles a message of the dialog; returns true when it did (the dialog
@@ -70,6 +75,9 @@ class ModelessLogDialog : public LogView {
   void Enqueue(Pending pending);
   void Drain();
   void ShowNow();
+  void PacePosition(const Pending& position);
+  void ShowDeferredPosition();
+  void DropDeferredPosition();
   void Apply(const Pending& pending);
   void ApplyAppend(const std::string& text);
   void ScrollToEnd();
@@ -82,6 +90,11 @@ class ModelessLogDialog : public LogView {
   std::atomic<HWND> window_{nullptr};
   std::string initial_text_;
   bool show_posted_ = false;  // user-interface thread only
+  // The pacing of the position fields (user-interface thread only).
+  bool position_shown_once_ = false;
+  DWORD position_shown_at_ = 0;
+  std::optional<Pending> deferred_position_;
+  bool position_timer_ = false;
 
   CriticalSection queue_lock_;
   std::vector<Pending> queue_;
