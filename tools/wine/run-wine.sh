@@ -70,8 +70,12 @@ if [ "${1:-}" = "__inner" ]; then
   done
   rc="${PIPESTATUS[0]}"
   # Shut the prefix down while the display still exists, so Wine's desktop
-  # process does not complain about a vanished X server.
+  # process does not complain about a vanished X server, and wait until every
+  # process of it is gone before xvfb-run cleans up after the display.
   wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  # The program's own exit code, for the outer run (see below).
+  printf '%s\n' "$rc" >"$started"
   exit "$rc"
 fi
 
@@ -385,6 +389,15 @@ for display_try in 1 2 3; do
   fi
   "${cmd[@]}"
   rc=$?
+  if [ -s "$started" ]; then
+    # The program ran to its end: its exit code is the run's, even when
+    # xvfb-run then fails to clean up after its display (its exit 5).
+    program_rc="$(cat "$started")"
+    if [ "$rc" != "$program_rc" ]; then
+      echo "run-wine: xvfb-run ended with exit $rc after the program had ended with exit $program_rc; the program's code stands" >&2
+      rc="$program_rc"
+    fi
+  fi
   [ -e "$started" ] && break
   flock -u "$display_fd"
   exec {display_fd}>&-
