@@ -309,10 +309,14 @@ class Simulator {
   }
 
   static double Milliseconds() {
-    LARGE_INTEGER frequency, now;
-    ::QueryPerformanceFrequency(&frequency);
+    static const double ticks_per_ms = [] {
+      LARGE_INTEGER frequency;
+      ::QueryPerformanceFrequency(&frequency);
+      return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart) / ticks_per_ms;
   }
 
   // PeekMessage, timed: messages that other threads sent to this thread's

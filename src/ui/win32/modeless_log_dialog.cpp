@@ -115,9 +115,7 @@ void ModelessLogDialog::SetPosition(const std::string& latitude, const std::stri
   if (!OnWindowThread()) return Enqueue({Pending::kPosition, latitude, longitude, altitude});
   Drain();
   DropDeferredPosition();
-  ApplyPosition(latitude, longitude, altitude);
-  position_shown_once_ = true;
-  position_shown_at_ = ::GetTickCount();
+  ShowPositionNow({Pending::kPosition, latitude, longitude, altitude});
 }
 
 void ModelessLogDialog::BlankPosition() {
@@ -191,9 +189,7 @@ void ModelessLogDialog::PacePosition(const Pending& position) {
   const DWORD since = now - position_shown_at_;
   if (!position_shown_once_ || since >= kPositionIntervalMs) {
     DropDeferredPosition();
-    ApplyPosition(position.text, position.longitude, position.altitude);
-    position_shown_once_ = true;
-    position_shown_at_ = now;
+    ShowPositionNow(position);
     return;
   }
   deferred_position_ = position;
@@ -205,11 +201,12 @@ void ModelessLogDialog::PacePosition(const Pending& position) {
 }
 
 void ModelessLogDialog::ShowDeferredPosition() {
-  if (position_timer_) ::KillTimer(window(), kPositionTimer);
-  position_timer_ = false;
-  if (!deferred_position_) return;
-  const Pending position = std::move(*deferred_position_);
-  deferred_position_.reset();
+  std::optional<Pending> position = std::move(deferred_position_);
+  DropDeferredPosition();
+  if (position) ShowPositionNow(*position);
+}
+
+void ModelessLogDialog::ShowPositionNow(const Pending& position) {
   ApplyPosition(position.text, position.longitude, position.altitude);
   position_shown_once_ = true;
   position_shown_at_ = ::GetTickCount();

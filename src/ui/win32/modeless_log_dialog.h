@@ -77,6 +77,7 @@ class ModelessLogDialog : public LogView {
   void ShowNow();
   void PacePosition(const Pending& position);
   void ShowDeferredPosition();
+  void ShowPositionNow(const Pending& position);
   void DropDeferredPosition();
   void Apply(const Pending& pending);
   void ApplyAppend(const std::string& text);
